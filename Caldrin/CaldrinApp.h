@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ModelContainer;
+class QWidget;
+
+// The application's entry type: opens the store once, before any window, with
+// one reset and retry when it cannot be opened, then shows the window.
+class CaldrinApp : public QObject {
+    Q_OBJECT
+public:
+    // Opens the store at storePath (the default location when empty).
+    explicit CaldrinApp(const QString& storePath = QString(), QObject* parent = nullptr);
+    ~CaldrinApp() override;
+
+    // False after the fatal stop: the store could not be opened even after reset.
+    bool isReady() const { return sharedModelContainer != nullptr; }
+    void showWindow();
+    QWidget* window() const { return m_window.get(); }
+
+    // The opening road with its console lines. removeFile deletes the store file
+    // and its companions; a failure to delete is ignored. Returns null after
+    // printing the fatal message.
+    using FileRemover = std::function<void(const QString& path)>;
+    static std::unique_ptr<ModelContainer> openStore(const QString& path, const FileRemover& removeFile = {});
+    static void removeStoreFiles(const QString& path);
+
+    std::unique_ptr<ModelContainer> sharedModelContainer;
+
+private:
+    std::unique_ptr<QWidget> m_window;
+};

@@ -1,0 +1,77 @@
+#include "ConsoleCapture.h"
+
+#include "Console.h"
+
+#include <cstdio>
+
+namespace {
+// The handler is a plain function; it finds the active capture here.
+ConsoleCapture* g_active = nullptr;
+} // namespace
+
+ConsoleCapture::ConsoleCapture() {
+    g_active = this;
+    m_previous = qInstallMessageHandler(&ConsoleCapture::handler);
+}
+
+ConsoleCapture::~ConsoleCapture() {
+    qInstallMessageHandler(m_previous);
+    g_active = nullptr;
+}
+
+void ConsoleCapture::handler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    ConsoleCapture* capture = g_active;
+    const bool console = Console::isConsoleCategory(context.category);
+    const bool fatal = Console::isFatalCategory(context.category);
+    if (capture && (console || fatal)) {
+        {
+            QMutexLocker locker(&capture->m_mutex);
+            (console ? capture->m_lines : capture->m_fatal).append(message);
+        }
+        std::fprintf(console ? stdout : stderr, "%s\n", message.toUtf8().constData());
+        std::fflush(stdout);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toUtf8().constData());
+}
+
+QStringList ConsoleCapture::lines() const {
+    QMutexLocker locker(&m_mutex);
+    return m_lines;
+}
+
+QStringList ConsoleCapture::fatalLines() const {
+    QMutexLocker locker(&m_mutex);
+    return m_fatal;
+}
+
+void ConsoleCapture::clear() {
+    QMutexLocker locker(&m_mutex);
+    m_lines.clear();
+    m_fatal.clear();
+}
+
+QStringList ConsoleCapture::linesStartingWith(const QString& prefix) const {
+    QStringList result;
+    for (const QString& line : lines()) {
+        if (line.startsWith(prefix))
+            result.append(line);
+    }
+    return result;
+}
+
+qsizetype ConsoleCapture::indexOf(const QString& line, qsizetype from) const {
+    return lines().indexOf(line, from);
+}
+
+bool ConsoleCapture::containsInOrder(const QStringList& expected) const {
+    const QStringList all = lines();
+    qsizetype position = 0;
+    for (const QString& line : expected) {
+        position = all.indexOf(line, position);
+        if (position < 0)
+            return false;
+        ++position;
+    }
+    return true;
+}
