@@ -1,16 +1,15 @@
 #include "InAppPurchaseItem.h"
 
+#include "IAPItem.h"
+
+// The same JSON form as the stored purchase.
 QJsonObject InAppPurchaseItem::toJson() const {
-    return QJsonObject{{QStringLiteral("name"), m_name}, {QStringLiteral("price"), m_price}};
+    return IAPItem{m_name, m_price}.toJson();
 }
 
 std::optional<InAppPurchaseItem> InAppPurchaseItem::fromJson(const QJsonValue& value) {
-    if (!value.isObject())
+    const std::optional<IAPItem> item = IAPItem::fromJson(value);
+    if (!item)
         return std::nullopt;
-    const QJsonObject object = value.toObject();
-    const QJsonValue name = object.value(QStringLiteral("name"));
-    const QJsonValue price = object.value(QStringLiteral("price"));
-    if (!name.isString() || !price.isString())
-        return std::nullopt;
-    return InAppPurchaseItem(name.toString(), price.toString());
+    return InAppPurchaseItem(item->name, item->price);
 }

@@ -157,9 +157,10 @@ private slots:
                  << "📝 Description: Grow a tiny garden one pixel at a time. Plant seed...";
         QCOMPARE(console.lines(), expected);
         // The scripts' own lines go to the page console only.
-        QVERIFY(page.containsInOrder(
-            {"🔍 Starting screenshot extraction...", "📸 FINAL: Returning 5 screenshot URLs",
-             "🔍 Starting IAP extraction...", "IAP extraction complete. Found 4 items"}));
+        for (const char* line :
+             {"🔍 Starting screenshot extraction...", "📸 FINAL: Returning 5 screenshot URLs",
+              "🔍 Starting IAP extraction...", "IAP extraction complete. Found 4 items"})
+            QVERIFY2(page.lines().contains(QString::fromUtf8(line)), line);
     }
 
     void httpErrorPage_isAPageThatFinished_data() {
@@ -530,6 +531,25 @@ private slots:
             << QByteArray("{\"screenshotURLs\":[\"https://a/1.png\"],\"description\":\"Say \\\"hi\\\"\","
                           "\"hasInAppPurchases\":true,\"inAppPurchaseInfo\":\"Offers In-App Purchases\","
                           "\"inAppPurchaseItems\":[{\"name\":\"Gem\",\"price\":\"€1,00\"}]}");
+    }
+
+    void purchaseItem_fromJson_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("both texts") << QByteArray(R"({"name":"Gem","price":"$1.99","extra":1})") << true;
+        QTest::newRow("no price") << QByteArray(R"({"name":"Gem"})") << false;
+        QTest::newRow("price not text") << QByteArray(R"({"name":"Gem","price":1.99})") << false;
+    }
+
+    void purchaseItem_fromJson() {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, valid);
+        const auto item = InAppPurchaseItem::fromJson(QJsonDocument::fromJson(json).object());
+        QCOMPARE(item.has_value(), valid);
+        if (valid) {
+            QCOMPARE(*item, InAppPurchaseItem("Gem", "$1.99"));
+            QCOMPARE(item->toJson(), (QJsonObject{{"name", "Gem"}, {"price", "$1.99"}}));
+        }
     }
 
     void scrapedData_json() {

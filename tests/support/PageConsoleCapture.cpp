@@ -38,18 +38,3 @@ QStringList PageConsoleCapture::lines() const {
 void PageConsoleCapture::clear() {
     m_lines.clear();
 }
-
-bool PageConsoleCapture::containsInOrder(const QStringList& expected) const {
-    return firstMissing(expected).isNull();
-}
-
-QString PageConsoleCapture::firstMissing(const QStringList& expected) const {
-    qsizetype position = 0;
-    for (const QString& line : expected) {
-        position = m_lines.indexOf(line, position);
-        if (position < 0)
-            return line;
-        ++position;
-    }
-    return QString();
-}

@@ -16,10 +16,6 @@ public:
 
     QStringList lines() const;
     void clear();
-    // True when every one of `expected` appears, in this order (others may lie between).
-    bool containsInOrder(const QStringList& expected) const;
-    // The first of `expected` that is not found in order, or an empty text.
-    QString firstMissing(const QStringList& expected) const;
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
