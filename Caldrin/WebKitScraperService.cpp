@@ -533,8 +533,8 @@ void WebKitScraperService::loadingChanged(const QWebEngineLoadingInfo& info) {
             return;
         }
         // Failed before any of the page arrived (unreachable host, refused
-        // connection, unknown name; the engine shows its own error page): left to
-        // the time-out, as such failures always were.
+        // connection, unknown name; the engine shows its own error page): not
+        // reported here, the scrape's time-out ends it.
         if (info.isErrorPage())
             return;
         navigationFailed(info);

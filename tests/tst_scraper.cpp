@@ -290,7 +290,7 @@ private slots:
             QUrl(url).path() + "?again",
             ProductPages::html(ProductPages::page(twice, "<meta name=\"description\" content=\"Twice\">")));
         QVERIFY(runTask(service.scrapePage(url), 20s));
-        QCOMPARE(console.lines().count(QStringLiteral("✅ WebKit page loaded")), 2);
+        QTRY_COMPARE(console.lines().count(QStringLiteral("✅ WebKit page loaded")), 2);
         QTRY_COMPARE(console.lines().count(QStringLiteral("📝 Description: Twice...")), 2);
 
         // Again, with the next scrape started at once: the second extraction stops.
