@@ -4,6 +4,7 @@
 #include "BuiltInConfiguration.h"
 #include "Console.h"
 #include "ScraperPage.h"
+#include "ScraperRequestFilter.h"
 #include "WebKitNavigationError.h"
 
 #include <QCoreApplication>
@@ -416,6 +417,7 @@ void WebKitScraperService::setupWebView() {
         m_profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         m_profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
         m_profile->setSpellCheckEnabled(false);
+        m_profile->setUrlRequestInterceptor(new ScraperRequestFilter(m_profile));
         connect(m_profile, &QWebEngineProfile::downloadRequested, this,
                 [](QWebEngineDownloadRequest* download) { download->cancel(); });
         QWebEngineSettings* settings = m_profile->settings();

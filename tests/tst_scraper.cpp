@@ -7,6 +7,7 @@
 #include "ProductPages.h"
 #include "RunTask.h"
 #include "ScraperPage.h"
+#include "ScraperRequestFilter.h"
 #include "WebEngineTestMain.h"
 #include "WebKitNavigationError.h"
 #include "WebKitScraperService.h"
@@ -438,12 +439,16 @@ private slots:
             "const request = new XMLHttpRequest();"
             "try { request.open('GET', 'file:///etc/passwd', false); request.send();"
             "      if (request.responseText) tell('read ' + request.responseText.length); } catch (e) {}"
+            "const resource = 'qrc:/qt-project.org/qmessagebox/images/qtlogo-64.png';"
+            "fetch(resource).then(r => r.blob()).then(b => tell('fetched resource ' + b.size)).catch(() => "
+            "{});"
+            "const probe = new Image(); probe.onload = () => tell('loaded resource'); probe.src = resource;"
             "setTimeout(() => { location.href = 'file:///etc/passwd'; }, 0);"
             "</script>",
             "<meta name=\"description\" content=\"nothing read\">");
         const std::optional<WebKitScrapedData> data = runTask(service.scrapePage(url), 20s);
         QVERIFY(data);
-        QCOMPARE(data->description, std::optional<QString>(QStringLiteral("nothing read")));
+        QCOMPARE(data->description.value_or(QString()), QStringLiteral("nothing read"));
         QVERIFY(console.contains("🔗 Current URL: " + url));
         QVERIFY(
             page.lines().contains(QStringLiteral("Not allowed to load local resource: file:///etc/passwd")));
@@ -469,6 +474,23 @@ private slots:
         QFETCH(bool, mainFrame);
         QFETCH(bool, allowed);
         QCOMPARE(ScraperPage::isAllowedNavigation(QUrl(url), mainFrame), allowed);
+    }
+
+    void requests_onlyToTheWeb_data() {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("allowed");
+        for (const char* url :
+             {"https://is1-ssl.mzstatic.com/a.png", "http://127.0.0.1/x", "wss://example.com/s",
+              "data:image/png;base64,AAAA", "blob:https://example.com/1"})
+            QTest::newRow(url) << url << true;
+        for (const char* url : {"qrc:/caldrin/icon.svg", "file:///etc/passwd", "caldrin://x", "chrome://gpu"})
+            QTest::newRow(url) << url << false;
+    }
+
+    void requests_onlyToTheWeb() {
+        QFETCH(QString, url);
+        QFETCH(bool, allowed);
+        QCOMPARE(ScraperRequestFilter::isAllowed(QUrl(url)), allowed);
     }
 
     void scrapeTool_printsJsonAndItsExitStatus_data() {

@@ -1,0 +1,15 @@
+#include "ScraperRequestFilter.h"
+
+#include <QUrl>
+
+bool ScraperRequestFilter::isAllowed(const QUrl& url) {
+    static const QStringList webSchemes{QStringLiteral("http"), QStringLiteral("https"),
+                                        QStringLiteral("ws"),   QStringLiteral("wss"),
+                                        QStringLiteral("data"), QStringLiteral("blob")};
+    return webSchemes.contains(url.scheme().toLower());
+}
+
+void ScraperRequestFilter::interceptRequest(QWebEngineUrlRequestInfo& info) {
+    if (!isAllowed(info.requestUrl()))
+        info.block(true);
+}
