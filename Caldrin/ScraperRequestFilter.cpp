@@ -2,12 +2,16 @@
 
 #include <QUrl>
 
-bool ScraperRequestFilter::isAllowed(const QUrl& url) {
+namespace {
+
+bool isAllowed(const QUrl& url) {
     static const QStringList webSchemes{QStringLiteral("http"), QStringLiteral("https"),
                                         QStringLiteral("ws"),   QStringLiteral("wss"),
                                         QStringLiteral("data"), QStringLiteral("blob")};
     return webSchemes.contains(url.scheme().toLower());
 }
+
+} // namespace
 
 void ScraperRequestFilter::interceptRequest(QWebEngineUrlRequestInfo& info) {
     if (!isAllowed(info.requestUrl()))

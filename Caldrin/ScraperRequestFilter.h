@@ -10,6 +10,5 @@ class ScraperRequestFilter : public QWebEngineUrlRequestInterceptor {
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
 
-    static bool isAllowed(const QUrl& url);
     void interceptRequest(QWebEngineUrlRequestInfo& info) override;
 };

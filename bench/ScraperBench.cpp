@@ -8,7 +8,8 @@
 #include "WebKitScraperService.h"
 
 #include <QApplication>
-#include <QSignalSpy>
+#include <QEventLoop>
+#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
@@ -121,6 +122,19 @@ struct Bench {
 
 Bench* bench = nullptr;
 
+bool load(QWebEnginePage& page, const QString& url) {
+    QEventLoop loop;
+    bool finished = false;
+    QObject::connect(&page, &QWebEnginePage::loadFinished, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    page.load(QUrl(url));
+    loop.exec();
+    return finished;
+}
+
 QCoro::Task<PageEvaluation::Outcome> evaluation(QWebEnginePage* page, QString script,
                                                 PageEvaluation::World world) {
     co_return co_await PageEvaluation(page, script, world);
@@ -156,9 +170,7 @@ void BM_DescriptionScript(benchmark::State& state) {
 void BM_PageLoad(benchmark::State& state) {
     QWebEnginePage page(bench->profile.get());
     for (auto _ : state) {
-        QSignalSpy loaded(&page, &QWebEnginePage::loadFinished);
-        page.load(QUrl(bench->url));
-        if (!loaded.wait(30000))
+        if (!load(page, bench->url))
             state.SkipWithError("the page did not load");
     }
 }
@@ -209,9 +221,7 @@ int main(int argc, char* argv[]) {
     state.url = state.store.origin() + QStringLiteral("/us/app/lantern-lake/id1");
     state.profile = std::make_unique<QWebEngineProfile>();
     state.page = std::make_unique<QWebEnginePage>(state.profile.get());
-    QSignalSpy loaded(state.page.get(), &QWebEnginePage::loadFinished);
-    state.page->load(QUrl(state.url));
-    if (!loaded.wait(30000))
+    if (!load(*state.page, state.url))
         return 1;
     state.service = std::make_unique<WebKitScraperService>(WebKitScraperService::Durations{0ms, 60s});
 

@@ -7,7 +7,6 @@
 #include "ProductPages.h"
 #include "RunTask.h"
 #include "ScraperPage.h"
-#include "ScraperRequestFilter.h"
 #include "WebEngineTestMain.h"
 #include "WebKitNavigationError.h"
 #include "WebKitScraperService.h"
@@ -474,23 +473,6 @@ private slots:
         QFETCH(bool, mainFrame);
         QFETCH(bool, allowed);
         QCOMPARE(ScraperPage::isAllowedNavigation(QUrl(url), mainFrame), allowed);
-    }
-
-    void requests_onlyToTheWeb_data() {
-        QTest::addColumn<QString>("url");
-        QTest::addColumn<bool>("allowed");
-        for (const char* url :
-             {"https://is1-ssl.mzstatic.com/a.png", "http://127.0.0.1/x", "wss://example.com/s",
-              "data:image/png;base64,AAAA", "blob:https://example.com/1"})
-            QTest::newRow(url) << url << true;
-        for (const char* url : {"qrc:/caldrin/icon.svg", "file:///etc/passwd", "caldrin://x", "chrome://gpu"})
-            QTest::newRow(url) << url << false;
-    }
-
-    void requests_onlyToTheWeb() {
-        QFETCH(QString, url);
-        QFETCH(bool, allowed);
-        QCOMPARE(ScraperRequestFilter::isAllowed(QUrl(url)), allowed);
     }
 
     void scrapeTool_printsJsonAndItsExitStatus_data() {
