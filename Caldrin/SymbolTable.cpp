@@ -25,35 +25,37 @@ struct Symbol {
     const char* themeIcon; // empty: only the bundled drawing fits
 };
 
-// Kept sorted by name.
+// Kept sorted by name. A theme icon is named only where its shape is the
+// symbol's; elsewhere (filled circles, magnifiers with signs, badges) the
+// theme's nearest icon would say something else, and our drawing stands in.
 constexpr std::array symbols{
     Symbol{"app.badge", ""},
     Symbol{"app.dashed", ""},
     Symbol{"app.fill", ""},
     Symbol{"arrow.clockwise", "view-refresh-symbolic"},
     Symbol{"arrow.down.circle", ""},
-    Symbol{"arrow.up.left.and.arrow.down.right", "zoom-original-symbolic"},
+    Symbol{"arrow.up.left.and.arrow.down.right", ""},
     Symbol{"checkmark", "object-select-symbolic"},
-    Symbol{"checkmark.circle.fill", "emblem-ok-symbolic"},
+    Symbol{"checkmark.circle.fill", ""},
     Symbol{"chevron.left.circle.fill", ""},
     Symbol{"chevron.right.circle.fill", ""},
     Symbol{"clock.badge.exclamationmark", ""},
     Symbol{"creditcard.fill", ""},
     Symbol{"doc.on.doc", "edit-copy-symbolic"},
-    Symbol{"doc.text", "text-x-generic-symbolic"},
+    Symbol{"doc.text", ""},
     Symbol{"dollarsign.circle.fill", ""},
     Symbol{"exclamationmark.triangle", "dialog-warning-symbolic"},
-    Symbol{"folder.fill", "folder-symbolic"},
-    Symbol{"info.circle", "dialog-information-symbolic"},
+    Symbol{"folder.fill", ""},
+    Symbol{"info.circle", ""},
     Symbol{"magnifyingglass", "edit-find-symbolic"},
-    Symbol{"minus.magnifyingglass", "zoom-out-symbolic"},
+    Symbol{"minus.magnifyingglass", ""},
     Symbol{"plus", "list-add-symbolic"},
     Symbol{"plus.circle", ""},
-    Symbol{"plus.magnifyingglass", "zoom-in-symbolic"},
-    Symbol{"star", "non-starred-symbolic"},
+    Symbol{"plus.magnifyingglass", ""},
+    Symbol{"star", ""},
     Symbol{"star.fill", "starred-symbolic"},
-    Symbol{"translate", "preferences-desktop-locale-symbolic"},
-    Symbol{"xmark", "window-close-symbolic"},
+    Symbol{"translate", ""},
+    Symbol{"xmark", ""},
 };
 
 const Symbol* find(const QString& name) {

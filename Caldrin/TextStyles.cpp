@@ -9,7 +9,9 @@ struct Metrics {
     QFont::Weight weight;
 };
 
-// Sizes relative to body (13 at the platform's default), weights as there.
+// Sizes relative to body, weights as the platform's dynamic type has them. The
+// small styles are a little larger than there: on Linux fonts the smallest
+// sizes would otherwise be hard to read.
 Metrics metricsFor(TextStyles::Style style) {
     switch (style) {
     case TextStyles::Style::Body:
@@ -17,11 +19,11 @@ Metrics metricsFor(TextStyles::Style style) {
     case TextStyles::Style::Headline:
         return {1.0, QFont::DemiBold};
     case TextStyles::Style::Subheadline:
-        return {11.0 / 13.0, QFont::Normal};
+        return {11.5 / 13.0, QFont::Normal};
     case TextStyles::Style::Caption:
-        return {10.0 / 13.0, QFont::Normal};
+        return {11.0 / 13.0, QFont::Normal};
     case TextStyles::Style::Caption2:
-        return {9.5 / 13.0, QFont::Normal};
+        return {10.5 / 13.0, QFont::Normal};
     case TextStyles::Style::Title:
         return {22.0 / 13.0, QFont::Normal};
     case TextStyles::Style::Title2:
