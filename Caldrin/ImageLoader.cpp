@@ -11,6 +11,8 @@
 #include <QNetworkRequest>
 #include <QStandardPaths>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <memory>
 #include <QThread>
 #include <QUrl>
 
@@ -140,17 +142,30 @@ void ImageLoader::forget(const QString& address) {
 }
 
 void ImageLoader::start(const QString& address, QObject* requester, Freshness freshness) {
+    Load& load = m_loads[address];
+    load.serial = m_nextSerial++;
+    addRequester(load, requester);
+    const quint64 serial = load.serial;
+    // Store images never change under one address: a copy on disk is used
+    // however old it is, without asking the network.
+    if (freshness == Freshness::UseCache && m_diskCache) {
+        const QUrl url(address);
+        const int status =
+            m_diskCache->metaData(url).attributes().value(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status >= 200 && status < 300) {
+            if (std::unique_ptr<QIODevice> cached{m_diskCache->data(url)}) {
+                decode(address, serial, cached->read(maximumBodyBytes + 1));
+                return;
+            }
+        }
+    }
     QNetworkRequest request{QUrl(address)};
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, freshness == Freshness::Reload
                                                                          ? QNetworkRequest::AlwaysNetwork
                                                                          : QNetworkRequest::PreferCache);
     request.setTransferTimeout(transferTimeoutMs);
-    Load& load = m_loads[address];
-    load.serial = m_nextSerial++;
-    load.reply = m_network->get(request);
-    addRequester(load, requester);
-    const quint64 serial = load.serial;
-    QNetworkReply* reply = load.reply;
+    QNetworkReply* reply = m_network->get(request);
+    load.reply = reply;
     connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64 total) {
         if (received > maximumBodyBytes || total > maximumBodyBytes)
             reply->abort();
@@ -207,7 +222,10 @@ void ImageLoader::replyFinished(const QString& address, quint64 serial) {
         decoded(address, serial, QImage());
         return;
     }
-    const QByteArray bytes = reply->read(maximumBodyBytes + 1);
+    decode(address, serial, reply->read(maximumBodyBytes + 1));
+}
+
+void ImageLoader::decode(const QString& address, quint64 serial, const QByteArray& bytes) {
     if (bytes.size() > maximumBodyBytes) {
         decoded(address, serial, QImage());
         return;

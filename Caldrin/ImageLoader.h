@@ -76,6 +76,7 @@ private:
 
     void start(const QString& address, QObject* requester, Freshness freshness);
     void replyFinished(const QString& address, quint64 serial);
+    void decode(const QString& address, quint64 serial, const QByteArray& bytes);
     void decoded(const QString& address, quint64 serial, const QImage& image);
     void addRequester(Load& load, QObject* requester);
     void requesterDestroyed(QObject* requester);

@@ -487,6 +487,8 @@ void ScreenshotViewerSheet::resizeEvent(QResizeEvent* event) {
 }
 
 bool ScreenshotViewerSheet::handleNativeGesture(QNativeGestureEvent* gesture) {
+    // Accepted, so that the application does not hand it on to the parents.
+    gesture->accept();
     switch (gesture->gestureType()) {
     case Qt::BeginNativeGesture:
         m_gestureMagnification = 1.0;
@@ -504,6 +506,7 @@ bool ScreenshotViewerSheet::handleNativeGesture(QNativeGestureEvent* gesture) {
         pinchEnded();
         return true;
     default:
+        gesture->ignore();
         return false;
     }
 }
@@ -556,6 +559,7 @@ bool ScreenshotViewerSheet::eventFilter(QObject* watched, QEvent* event) {
             const double notches = wheel->angleDelta().y() / 120.0;
             if (notches != 0)
                 setZoom(m_zoomScale * std::pow(wheelNotchFactor, notches), false);
+            wheel->accept();
             return true;
         }
         break;
