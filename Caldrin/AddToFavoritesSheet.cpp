@@ -33,14 +33,6 @@ constexpr int defaultPadding = 16;
 // plus button and the picker's arrow.
 constexpr int pickerTextWidth = AddToFavoritesSheet::sheetWidth - 2 * defaultPadding - 90;
 
-QString cssColor(const QColor& color) {
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alphaF(), 0, 'f', 3);
-}
-
 QLabel* sectionTitle(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setFont(TextStyles::font(Style::Subheadline, QFont::Medium));
@@ -80,7 +72,7 @@ AddToFavoritesSheet::AddToFavoritesSheet(const QSharedPointer<AppModel>& app,
     auto* card = new QFrame(this);
     card->setObjectName(QStringLiteral("summaryCard"));
     card->setStyleSheet(QStringLiteral("QFrame#summaryCard { background-color: %1; border-radius: 8px; }")
-                            .arg(cssColor(SystemColors::controlBackground(colors))));
+                            .arg(SystemColors::css(SystemColors::controlBackground(colors))));
     auto* icon = new AppIconView(40, 8, card, loader);
     icon->setObjectName(QStringLiteral("appIcon"));
     icon->setAddress(app->iconURL());
@@ -130,8 +122,8 @@ AddToFavoritesSheet::AddToFavoritesSheet(const QSharedPointer<AppModel>& app,
     m_commentEditor->setTabChangesFocus(true);
     m_commentEditor->setStyleSheet(
         QStringLiteral("QPlainTextEdit { border: 1px solid %1; border-radius: 4px; background-color: %2; }")
-            .arg(cssColor(SystemColors::separator(colors)),
-                 cssColor(SystemColors::controlBackground(colors))));
+            .arg(SystemColors::css(SystemColors::separator(colors)),
+                 SystemColors::css(SystemColors::controlBackground(colors))));
     auto* commentSection = new QVBoxLayout;
     commentSection->setSpacing(8);
     commentSection->addWidget(sectionTitle(QStringLiteral("Comment (optional)"), this));

@@ -6,18 +6,6 @@
 #include <QPushButton>
 #include <QToolButton>
 
-namespace {
-
-QString rgba(const QColor& color) {
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(color.red())
-        .arg(color.green())
-        .arg(color.blue())
-        .arg(color.alphaF(), 0, 'f', 3);
-}
-
-} // namespace
-
 void ButtonStyles::makeProminent(QPushButton* button, const QColor& tint) {
     QColor disabled = tint;
     disabled.setAlphaF(0.35);
@@ -27,8 +15,9 @@ void ButtonStyles::makeProminent(QPushButton* button, const QColor& tint) {
                                          "QPushButton:pressed { background-color: %3; }"
                                          "QPushButton:disabled { background-color: %4; color: %5; }"
                                          "QPushButton:focus { outline: none; }")
-                              .arg(rgba(tint), rgba(tint.lighter(110)), rgba(tint.darker(115)),
-                                   rgba(disabled), rgba(QColor(255, 255, 255, 210))));
+                              .arg(SystemColors::css(tint), SystemColors::css(tint.lighter(110)),
+                                   SystemColors::css(tint.darker(115)), SystemColors::css(disabled),
+                                   SystemColors::css(QColor(255, 255, 255, 210))));
     disableAutoDefault(button);
 }
 

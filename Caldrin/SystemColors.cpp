@@ -19,3 +19,11 @@ QColor SystemColors::separator(const QPalette& palette) {
     color.setAlphaF(0.16);
     return color;
 }
+
+QString SystemColors::css(const QColor& color) {
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(color.red())
+        .arg(color.green())
+        .arg(color.blue())
+        .arg(color.alphaF(), 0, 'f', 3);
+}

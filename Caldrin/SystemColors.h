@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPalette>
+#include <QString>
 
 // The named colours the views use. The fixed hues are chosen to read well on
 // light and dark backgrounds; the semantic ones come from the palette, so they
@@ -23,4 +24,7 @@ public:
     // Behind controls and cards: the palette's base (text field) colour.
     static QColor controlBackground(const QPalette& palette) { return palette.color(QPalette::Base); }
     static QColor separator(const QPalette& palette);
+
+    // The colour written for a style sheet, alpha included.
+    static QString css(const QColor& color);
 };

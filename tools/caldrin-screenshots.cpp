@@ -23,6 +23,9 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
@@ -57,117 +60,22 @@ void settle(int milliseconds = 300) {
     }
 }
 
-struct Sample {
-    QString appleID, name, developer, category, price, release;
-    QColor from, to;
-    QString glyph;
-    std::optional<QString> iconURL; // overrides the drawn icon's address
-    std::optional<double> rating;
-    std::optional<bool> purchases;
-    int screenshots = 0;
-    bool screenshotsPresent = false;
-    bool description = false;
-    bool fetched = false;
-    bool viewed = false;
-    bool favorite = false;
-};
+// The sample apps, one a line. "icon" replaces the drawn icon's address;
+// "from", "to" and "glyph" draw the icon otherwise.
+constexpr const char* sampleApps = R"([
+{"id": "6502001", "name": "Lumen — Sleep Sounds & Stories", "developer": "Northwind Labs LLC", "category": "Health & Fitness", "price": "Free", "release": "Dec 4, 2026", "from": "#5b4bdb", "to": "#1f8ef1", "glyph": "☾", "rating": 4.7, "purchases": true, "screenshots": 6, "description": true, "fetched": true, "viewed": false, "favorite": true},
+{"id": "6502002", "name": "Pocket Ledger: Budget Planner", "developer": "Harbor Apps Inc.", "category": "Finance", "price": "$2.99", "release": "Dec 4, 2026", "from": "#11996b", "to": "#38d39f", "glyph": "$", "rating": 4.2, "purchases": false, "screenshots": 5, "description": true, "fetched": true, "viewed": true},
+{"id": "6502003", "name": "Tiny Tactics", "developer": "Moonbeam Games", "category": "Games", "price": "Free", "release": "Dec 3, 2026", "from": "#ff6b3d", "to": "#ffb347", "glyph": "♞"},
+{"id": "6502004", "name": "Fieldnote – Bird ID", "developer": "Audubon Circle", "category": "Reference", "price": "$0.99", "release": "Dec 3, 2026", "from": "#2d6a4f", "to": "#95d5b2", "glyph": "✎", "purchases": false, "screenshots": 0, "description": true, "fetched": true, "viewed": true},
+{"id": "6502005", "name": "禅 Garden: Mindful Moments, Breathing & Calm for Everyone", "developer": "Kōan Studio 株式会社", "category": "Lifestyle", "price": "Free", "release": "Dec 2, 2026", "icon": "not a url", "rating": 3.9, "purchases": true, "screenshots": 3, "favorite": true},
+{"id": "6502006", "name": "Stacks — Focus Timer", "developer": "Ida Berg", "category": "Productivity", "price": "$4.99", "release": "Dec 1, 2026", "from": "#e03e6b", "to": "#ff8aa8", "glyph": "◷", "rating": 4.9, "purchases": false, "screenshots": 4, "description": true, "fetched": true, "viewed": true}
+])";
 
-QList<Sample> samples() {
-    return {
-        {"6502001",
-         "Lumen — Sleep Sounds & Stories",
-         "Northwind Labs LLC",
-         "Health & Fitness",
-         "Free",
-         "Dec 4, 2026",
-         QColor(0x5b, 0x4b, 0xdb),
-         QColor(0x1f, 0x8e, 0xf1),
-         "☾",
-         {},
-         4.7,
-         true,
-         6,
-         true,
-         true,
-         true,
-         false,
-         true},
-        {"6502002",
-         "Pocket Ledger: Budget Planner",
-         "Harbor Apps Inc.",
-         "Finance",
-         "$2.99",
-         "Dec 4, 2026",
-         QColor(0x11, 0x99, 0x6b),
-         QColor(0x38, 0xd3, 0x9f),
-         "$",
-         {},
-         4.2,
-         false,
-         5,
-         true,
-         true,
-         true,
-         true,
-         false},
-        {"6502003",
-         "Tiny Tactics",
-         "Moonbeam Games",
-         "Games",
-         "Free",
-         "Dec 3, 2026",
-         QColor(0xff, 0x6b, 0x3d),
-         QColor(0xff, 0xb3, 0x47),
-         "♞",
-         {},
-         {},
-         {},
-         0,
-         false,
-         false,
-         false,
-         false,
-         false},
-        {"6502004",
-         "Fieldnote – Bird ID",
-         "Audubon Circle",
-         "Reference",
-         "$0.99",
-         "Dec 3, 2026",
-         QColor(0x2d, 0x6a, 0x4f),
-         QColor(0x95, 0xd5, 0xb2),
-         "✎",
-         {},
-         {},
-         false,
-         0,
-         true,
-         true,
-         true,
-         true,
-         false},
-        {"6502005", "禅 Garden: Mindful Moments, Breathing & Calm for Everyone", "Kōan Studio 株式会社",
-         "Lifestyle", "Free", "Dec 2, 2026", QColor(), QColor(), QString(), QStringLiteral("not a url"), 3.9,
-         true, 3, true, false, false, false, true},
-        {"6502006",
-         "Stacks — Focus Timer",
-         "Ida Berg",
-         "Productivity",
-         "$4.99",
-         "Dec 1, 2026",
-         QColor(0xe0, 0x3e, 0x6b),
-         QColor(0xff, 0x8a, 0xa8),
-         "◷",
-         {},
-         4.9,
-         false,
-         4,
-         true,
-         true,
-         true,
-         true,
-         false},
-    };
+template <class T> std::optional<T> optionalValue(const QJsonObject& object, const char* key) {
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (value.isUndefined())
+        return std::nullopt;
+    return value.toVariant().value<T>();
 }
 
 class Renderer {
@@ -207,46 +115,52 @@ private:
         service.createFolder(
             QStringLiteral("A folder with a very long name that will not fit into the picker at "
                            "all, however wide the sheet may be"));
-        for (const Sample& sample : samples()) {
+        const QJsonArray entries = QJsonDocument::fromJson(sampleApps).array();
+        for (const QJsonValue& entry : entries) {
+            const QJsonObject sample = entry.toObject();
+            const QString appleID = sample.value(QLatin1String("id")).toString();
+            const QString name = sample.value(QLatin1String("name")).toString();
             auto app = QSharedPointer<AppModel>::create();
-            app->setAppleID(sample.appleID);
-            app->setName(sample.name);
-            app->setBundleID(QStringLiteral("com.example.") + sample.appleID);
-            app->setDeveloperName(sample.developer);
-            app->setAppStoreURL(QStringLiteral("https://apps.apple.com/us/app/id") + sample.appleID);
-            app->setCategory(sample.category);
-            app->setPriceLabel(sample.price);
-            app->setReleaseDateString(sample.release);
-            if (sample.iconURL) {
-                app->setIconURL(sample.iconURL);
+            app->setAppleID(appleID);
+            app->setName(name);
+            app->setBundleID(QStringLiteral("com.example.") + appleID);
+            app->setDeveloperName(sample.value(QLatin1String("developer")).toString());
+            app->setAppStoreURL(QStringLiteral("https://apps.apple.com/us/app/id") + appleID);
+            app->setCategory(sample.value(QLatin1String("category")).toString());
+            app->setPriceLabel(sample.value(QLatin1String("price")).toString());
+            app->setReleaseDateString(sample.value(QLatin1String("release")).toString());
+            const QColor accent(sample.value(QLatin1String("from")).toString(QStringLiteral("#8e6c4a")));
+            if (sample.contains(QLatin1String("icon"))) {
+                app->setIconURL(sample.value(QLatin1String("icon")).toString());
             } else {
-                const QString file = sample.appleID + QStringLiteral(".png");
-                FixtureImages::writeImage(fixtures, file,
-                                          FixtureImages::appIcon(256, sample.from, sample.to, sample.glyph));
+                const QString file = appleID + QStringLiteral(".png");
+                FixtureImages::writeImage(
+                    fixtures, file,
+                    FixtureImages::appIcon(256, accent, QColor(sample.value(QLatin1String("to")).toString()),
+                                           sample.value(QLatin1String("glyph")).toString()));
                 app->setIconURL(image(file));
             }
-            if (sample.screenshotsPresent) {
+            if (const auto count = optionalValue<int>(sample, "screenshots")) {
                 QStringList urls;
-                for (int i = 0; i < sample.screenshots; ++i) {
-                    const QString file = QStringLiteral("%1-shot%2.png").arg(sample.appleID).arg(i);
-                    const QColor accent = sample.from.isValid() ? sample.from : QColor(0x8e, 0x6c, 0x4a);
-                    FixtureImages::writeImage(
-                        fixtures, file,
-                        FixtureImages::screenshot(QSize(590, 1278), accent,
-                                                  sample.name.section(QLatin1Char(' '), 0, 1), i));
+                for (int i = 0; i < *count; ++i) {
+                    const QString file = QStringLiteral("%1-shot%2.png").arg(appleID).arg(i);
+                    FixtureImages::writeImage(fixtures, file,
+                                              FixtureImages::screenshot(QSize(590, 1278), accent,
+                                                                        name.section(QLatin1Char(' '), 0, 1),
+                                                                        i));
                     urls.append(image(file));
                 }
                 app->setScreenshotURLs(urls);
             }
-            app->setRating(sample.rating);
-            app->setHasInAppPurchases(sample.purchases);
-            if (sample.description)
+            app->setRating(optionalValue<double>(sample, "rating"));
+            app->setHasInAppPurchases(optionalValue<bool>(sample, "purchases"));
+            if (sample.value(QLatin1String("description")).toBool())
                 app->setAppDescription(QStringLiteral("A calm companion for better nights."));
-            app->setDetailsFetched(sample.fetched);
-            app->setIsViewed(sample.viewed);
+            app->setDetailsFetched(sample.value(QLatin1String("fetched")).toBool());
+            app->setIsViewed(sample.value(QLatin1String("viewed")).toBool());
             m_apps.append(context.insert(app));
-            if (sample.favorite)
-                service.addToFavorites(sample.appleID, QStringLiteral("Try this week"),
+            if (sample.value(QLatin1String("favorite")).toBool())
+                service.addToFavorites(appleID, QStringLiteral("Try this week"),
                                        QStringLiteral("Looks great"));
         }
         context.save();
