@@ -116,7 +116,7 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     data->textEnd.reserve(expected);
     data->order.reserve(expected);
     data->text.reserve(expected * 40);
-    data->slotByPk.reserve(static_cast<qsizetype>(expected));
+    data->slotByPk.reserve(database.queryInt64("SELECT max(pk) FROM AppModel") + 1);
 
     // Served by the covering index AppModel_list: the rows come in list order
     // and the table itself, with its descriptions, is never read.
@@ -203,6 +203,37 @@ int AppIndex::Data::categoryIdFor(const QString& name) {
     categoryIds.insert(name, id);
     categoryCounts.emplace_back();
     return id;
+}
+
+void AppIndex::SlotsByKey::reserve(qint64 keys) {
+    dense.reserve(static_cast<size_t>(std::clamp<qint64>(keys, 0, qint64(1) << 28)));
+}
+
+void AppIndex::SlotsByKey::insert(qint64 pk, Slot slot) {
+    const auto size = static_cast<qint64>(dense.size());
+    if (pk >= 0 && pk < size + (qint64(1) << 20) + size) {
+        if (pk >= size)
+            dense.resize(static_cast<size_t>(pk) + 1, kNone);
+        dense[static_cast<size_t>(pk)] = slot;
+    } else {
+        sparse.insert(pk, slot);
+    }
+}
+
+AppIndex::Slot AppIndex::SlotsByKey::value(qint64 pk) const {
+    if (pk >= 0 && pk < static_cast<qint64>(dense.size()))
+        return dense[static_cast<size_t>(pk)];
+    return sparse.value(pk, kNone);
+}
+
+void AppIndex::SlotsByKey::remove(qint64 pk, Slot slot) {
+    // Only when the key is still this slot's: a new record may have reused it.
+    if (pk >= 0 && pk < static_cast<qint64>(dense.size())) {
+        if (dense[static_cast<size_t>(pk)] == slot)
+            dense[static_cast<size_t>(pk)] = kNone;
+    } else if (sparse.value(pk, kNone) == slot) {
+        sparse.remove(pk);
+    }
 }
 
 QByteArrayView AppIndex::Data::textOf(Slot slot) const {
@@ -321,8 +352,8 @@ std::optional<AppIndex::Slot> AppIndex::slotOf(const AppModel* record) const {
     if (const auto it = m_slotByUnsaved.constFind(record); it != m_slotByUnsaved.cend())
         return *it;
     if (const qint64 pk = record->persistentId(); pk != 0) {
-        if (const auto it = m_data->slotByPk.constFind(pk); it != m_data->slotByPk.cend())
-            return *it;
+        if (const Slot slot = m_data->slotByPk.value(pk); slot != SlotsByKey::kNone)
+            return slot;
     }
     return std::nullopt;
 }
@@ -440,10 +471,7 @@ void AppIndex::removeSlot(Slot slot) {
     Data& data = *m_data;
     adjustCounts(slot, -1);
     data.flags[slot] = static_cast<quint8>((data.flags[slot] & ~kLive) | kReordering);
-    if (const qint64 pk = data.pk[slot]; pk != 0) {
-        if (data.slotByPk.value(pk, slot + 1) == slot)
-            data.slotByPk.remove(pk);
-    }
+    data.slotByPk.remove(data.pk[slot], slot);
     if (const auto it = m_unsaved.find(slot); it != m_unsaved.end()) {
         m_slotByUnsaved.remove(it.value().data());
         m_unsaved.erase(it);

@@ -113,6 +113,20 @@ private:
         qint64 unviewed = 0;
     };
 
+    // Slots by primary key. Keys are given out one after another, so a plain
+    // array indexed by key is smaller and faster than a hash; a key far beyond
+    // the others goes to the hash instead.
+    struct SlotsByKey {
+        static constexpr Slot kNone = ~Slot(0);
+        std::vector<Slot> dense;
+        QHash<qint64, Slot> sparse;
+
+        void reserve(qint64 keys);
+        void insert(qint64 pk, Slot slot);
+        Slot value(qint64 pk) const;
+        void remove(qint64 pk, Slot slot);
+    };
+
     // Everything per slot, in parallel arrays: the index is read far more often
     // than changed, and scans touch one or two arrays only.
     struct Data {
@@ -127,7 +141,7 @@ private:
         std::vector<quint32> textEnd;      // slot s's text ends here and starts at textEnd[s - 1]
         QHash<Slot, QByteArray> movedText; // newer text of slots whose name or developer changed
         std::vector<Slot> order;
-        QHash<qint64, Slot> slotByPk;
+        SlotsByKey slotByPk;
         QStringList categoryNames; // by id
         QHash<QString, int> categoryIds;
         std::vector<CategoryCount> categoryCounts; // by id

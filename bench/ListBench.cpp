@@ -143,14 +143,14 @@ int run(const QString& path) {
     QElapsedTimer wait;
     wait.start();
     while (view->firstPaintMs < 0 && wait.elapsed() < 60'000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     figure("first_paint_ms", view->firstPaintMs);
     figure("apps", static_cast<double>(list.filteredCount()));
 
     QElapsedTimer timer;
     timer.start();
     while (!index.isReady() && timer.elapsed() < 120'000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     figure("index_ready_ms", msSinceProcessStart());
     settle(*view);
 
