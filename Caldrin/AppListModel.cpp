@@ -59,10 +59,8 @@ void AppListModel::setSearchText(const QString& text) {
     m_searchText = text;
     emit searchTextChanged(text);
     resetLimit();
-    if (!m_index.isReady()) {
-        refreshFromStore();
+    if (servedFromStore())
         return;
-    }
     if (m_key != previous) {
         // Each keystroke that extends the text only narrows the last matches.
         if (!previous.isEmpty() && m_key.contains(previous))
@@ -80,10 +78,8 @@ void AppListModel::setSelectedCategory(const QString& category) {
     m_category = category;
     emit selectedCategoryChanged(category);
     resetLimit();
-    if (!m_index.isReady()) {
-        refreshFromStore();
+    if (servedFromStore())
         return;
-    }
     filterCategory();
     updateRows({});
 }
@@ -94,10 +90,15 @@ void AppListModel::setDisplayLimit(qint64 limit) {
         return;
     m_limit = limit;
     emit displayLimitChanged(limit);
-    if (m_index.isReady())
+    if (!servedFromStore())
         updateRows({});
-    else
-        refreshFromStore();
+}
+
+bool AppListModel::servedFromStore() {
+    if (m_index.isReady())
+        return false;
+    refreshFromStore();
+    return true;
 }
 
 void AppListModel::loadMore() {
@@ -200,7 +201,8 @@ const std::vector<AppIndex::Slot>& AppListModel::filtered() const {
 
 void AppListModel::updateRows(const QSet<const AppModel*>& changed) {
     const std::vector<Slot>& matching = filtered();
-    const auto shown = static_cast<qsizetype>(std::min<qint64>(m_limit, static_cast<qint64>(matching.size())));
+    const auto shown =
+        static_cast<qsizetype>(std::min<qint64>(m_limit, static_cast<qint64>(matching.size())));
     QHash<quint64, QSharedPointer<AppModel>> before;
     before.reserve(m_rows.size());
     for (const Row& row : std::as_const(m_rows))

@@ -83,6 +83,8 @@ private:
     void filterCategory();
     const std::vector<Slot>& filtered() const;
     void updateRows(const QSet<const AppModel*>& changed);
+    // Until the index is in, the rows come from the store; true then.
+    bool servedFromStore();
     void refreshFromStore();
     void resetLimit();
     void announceCounts();

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 using AppRef = QSharedPointer<AppModel>;
@@ -44,6 +45,22 @@ AppRef makeApp(const QString& appleID, const Spec& spec) {
     app->setFetchedAt(kDay0);
     app->setIsViewed(spec.viewed);
     return app;
+}
+
+// "<prefix> 0" ... "<prefix> count-1", released on days 0 ... count-1, in the
+// category that categoryOf gives for the number (Games when none).
+QList<Spec> numbered(const QString& prefix, int count, const std::function<QString(int)>& categoryOf = {}) {
+    QList<Spec> specs;
+    for (int i = 0; i < count; ++i)
+        specs.append(Spec{QStringLiteral("%1 %2").arg(prefix).arg(i),
+                          {},
+                          categoryOf ? categoryOf(i) : QStringLiteral("Games"),
+                          i});
+    return specs;
+}
+
+QString gamesOrBooks(int i) {
+    return i % 2 ? QStringLiteral("Games") : QStringLiteral("Books");
 }
 
 // One store per test, with the index and both models over it, each watched by
@@ -276,12 +293,7 @@ private slots:
     }
 
     void loadMore_showsFiftyMoreUntilAllMatchingAreShown() {
-        QList<Spec> specs;
-        for (int i = 0; i < 120; ++i)
-            specs.append(Spec{QStringLiteral("Match %1").arg(i), {}, QStringLiteral("Games"), i});
-        for (int i = 0; i < 30; ++i)
-            specs.append(Spec{QStringLiteral("Other %1").arg(i), {}, QStringLiteral("Games"), i});
-        Fixture store(specs);
+        Fixture store(numbered(QStringLiteral("Match"), 120) + numbered(QStringLiteral("Other"), 30));
         store.open();
         store.list->setSearchText(QStringLiteral("MATCH"));
         Spies spies(store.list.get());
@@ -318,13 +330,7 @@ private slots:
     void displayLimit_backToOnePageOnSearchOrCategoryOnly() {
         QFETCH(QString, action);
         QFETCH(qint64, limit);
-        QList<Spec> specs;
-        for (int i = 0; i < 200; ++i)
-            specs.append(Spec{QStringLiteral("App %1").arg(i),
-                              {},
-                              i % 2 ? QStringLiteral("Games") : QStringLiteral("Books"),
-                              i});
-        Fixture store(specs);
+        Fixture store(numbered(QStringLiteral("App"), 200, gamesOrBooks));
         store.open();
         store.list->setSearchText(QStringLiteral("app"));
         store.list->loadMore();
@@ -346,10 +352,7 @@ private slots:
     }
 
     void insertBatchBeforeSave_appearsAsOneInsertion() {
-        QList<Spec> specs;
-        for (int i = 0; i < 60; ++i)
-            specs.append(Spec{QStringLiteral("Old %1").arg(i), {}, QStringLiteral("Games"), i});
-        Fixture store(specs);
+        Fixture store(numbered(QStringLiteral("Old"), 60));
         store.open();
         Spies spies(store.list.get());
         QList<AppRef> batch;
@@ -395,10 +398,7 @@ private slots:
     }
     void fieldChange_redrawsThatRowOnly() {
         QFETCH(QString, field);
-        QList<Spec> specs;
-        for (int i = 0; i < 10; ++i)
-            specs.append(Spec{QStringLiteral("App %1").arg(i), {}, QStringLiteral("Games"), i});
-        Fixture store(specs);
+        Fixture store(numbered(QStringLiteral("App"), 10));
         store.open();
         store.list->setSearchText(QStringLiteral("app"));
         Spies spies(store.list.get());
@@ -436,10 +436,7 @@ private slots:
     }
 
     void releaseDateChange_movesRowAndKeepsItsSelection() {
-        QList<Spec> specs;
-        for (int i = 0; i < 10; ++i)
-            specs.append(Spec{QStringLiteral("App %1").arg(i), {}, QStringLiteral("Games"), i});
-        Fixture store(specs);
+        Fixture store(numbered(QStringLiteral("App"), 10));
         store.open();
         Spies spies(store.list.get());
         const QPersistentModelIndex selected = store.list->index(5);
@@ -455,11 +452,8 @@ private slots:
     }
 
     void removal_ofOneOrAll() {
-        QList<Spec> specs;
-        for (int i = 0; i < 70; ++i)
-            specs.append(
-                Spec{QStringLiteral("App %1").arg(i), {}, i % 2 ? QStringLiteral("Games") : QString(), i});
-        Fixture store(specs);
+        Fixture store(numbered(QStringLiteral("App"), 70,
+                               [](int i) { return i % 2 ? QStringLiteral("Games") : QString(); }));
         store.open();
         Spies spies(store.list.get());
         store.context().remove(store.list->recordAt(2));
@@ -486,13 +480,9 @@ private slots:
     }
 
     void manyRemovals_compactTheIndex() {
-        QList<Spec> specs;
-        for (int i = 0; i < 4500; ++i)
-            specs.append(Spec{QStringLiteral("App %1").arg(i),
-                              {},
-                              i % 3 ? QStringLiteral("Games") : QStringLiteral("Books"),
-                              i});
-        Fixture store(specs);
+        Fixture store(numbered(QStringLiteral("App"), 4500, [](int i) {
+            return i % 3 ? QStringLiteral("Games") : QStringLiteral("Books");
+        }));
         store.open();
         store.list->setSearchText(QStringLiteral("app 44"));
         const QList<AppRef> all = store.context().fetch<AppModel>();
@@ -509,13 +499,7 @@ private slots:
     }
 
     void backgroundRead_keepsChangesMadeMeanwhile() {
-        QList<Spec> specs;
-        for (int i = 0; i < 300; ++i)
-            specs.append(Spec{QStringLiteral("App %1").arg(i),
-                              {},
-                              i % 2 ? QStringLiteral("Games") : QStringLiteral("Books"),
-                              i});
-        Fixture store(specs);
+        Fixture store(numbered(QStringLiteral("App"), 300, gamesOrBooks));
         store.open(AppIndex::Loading::InBackground);
         QSignalSpy ready(store.index.get(), &AppIndex::ready);
         // The first page is there before the index.
