@@ -85,6 +85,21 @@ AppIndex::AppIndex(ModelContext& context, Loading loading, QObject* parent)
         loadNow();
         return;
     }
+    // The category names come first, by one index seek each, so that the list
+    // of categories is there with the first page; their counts follow the index.
+    try {
+        SqliteStatement names(
+            context.database(),
+            "WITH RECURSIVE next(category) AS (SELECT min(category) FROM AppModel UNION ALL "
+            "SELECT (SELECT min(category) FROM AppModel WHERE category > next.category) "
+            "FROM next WHERE next.category IS NOT NULL) "
+            "SELECT category FROM next WHERE category IS NOT NULL");
+        while (names.step())
+            m_categoriesBeforeReady.append(names.text(0));
+        std::sort(m_categoriesBeforeReady.begin(), m_categoriesBeforeReady.end());
+    } catch (const StoreError&) {
+        // Then the categories come with the counts.
+    }
     const std::shared_ptr<std::atomic_bool> cancelled = m_cancelled;
     m_watcher.setFuture(QtConcurrent::run([path, cancelled] {
         try {
@@ -170,6 +185,7 @@ void AppIndex::install(LoadResult result) {
         m_unviewedTotal += count.unviewed;
     m_ready = true;
     m_renumbered = true;
+    m_categoriesBeforeReady.clear();
     // Changes made while the store was read are applied to what was read, each
     // record by its present values, so one that was read already is merely
     // updated, and a removal of everything empties what was read.
@@ -320,6 +336,8 @@ void AppIndex::findMatches(const QByteArray& key, std::vector<quint8>& flags) co
 }
 
 QStringList AppIndex::categories() const {
+    if (!m_ready)
+        return m_categoriesBeforeReady;
     QStringList names;
     for (size_t id = 0; id < m_data->categoryCounts.size(); ++id) {
         if (m_data->categoryCounts[id].total > 0)

@@ -74,9 +74,11 @@ public:
     // The category list's first entry, which stands for every category.
     static QString allCategories() { return QStringLiteral("All"); }
     // The categories that at least one record has, sorted by plain text order.
+    // Before the index is in: those that the store had when it was opened.
     QStringList categories() const;
     // The id of a category name, or -1 when no record has it.
     int categoryId(const QString& name) const;
+    // 0 until the index is in.
     qint64 unviewedCount(const QString& category) const;
     qint64 unviewedCount() const { return m_unviewedTotal; }
 
@@ -176,6 +178,7 @@ private:
 
     ModelContext& m_context;
     std::shared_ptr<Data> m_data;
+    QStringList m_categoriesBeforeReady;
     qint64 m_unviewedTotal = 0;
     bool m_ready = false;
     bool m_scheduled = false;

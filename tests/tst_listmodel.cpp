@@ -506,6 +506,12 @@ private slots:
         QCOMPARE(store.list->rowCount(), 50);
         QCOMPARE(store.list->filteredCount(), 300);
         QCOMPARE(store.names().first(), QStringLiteral("App 299"));
+        // So are the category names; their badges come with the index.
+        QCOMPARE(store.categoryRows(), (QStringList{"All=0", "Books=0", "Games=0"}));
+        store.list->setSelectedCategory(QStringLiteral("Books"));
+        QCOMPARE(store.list->filteredCount(), 150);
+        QCOMPARE(store.names().first(), QStringLiteral("App 298"));
+        store.list->setSelectedCategory(AppIndex::allCategories());
         // Changes while the index is read, saved and unsaved, and a search.
         store.context().insert(
             makeApp(QStringLiteral("new"), {QStringLiteral("App new"), {}, QStringLiteral("Zebra"), 1000}));
