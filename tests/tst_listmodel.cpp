@@ -4,8 +4,10 @@
 #include "AppListModel.h"
 #include "AppModel.h"
 #include "CategoryListModel.h"
+#include "ConsoleCapture.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
+#include "SqliteDatabase.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>
@@ -15,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <sqlite3.h>
 
 using AppRef = QSharedPointer<AppModel>;
 
@@ -536,6 +539,38 @@ private slots:
         QCOMPARE(freshList.rowCount(), store.list->rowCount());
         for (int row = 0; row < freshList.rowCount(); ++row)
             QCOMPARE(freshList.recordAt(row), store.list->recordAt(row));
+    }
+
+    void unsavedRecordsAtStart_areListed() {
+        Fixture store(numbered(QStringLiteral("Saved"), 3));
+        store.context().insert(
+            makeApp(QStringLiteral("u"), {QStringLiteral("Unsaved"), {}, QStringLiteral("Books"), 9}));
+        // Another connection could not see it: the index reads on the main one.
+        store.open(AppIndex::Loading::InBackground);
+        QVERIFY(store.index->isReady());
+        QCOMPARE(store.names(), (QStringList{"Unsaved", "Saved 2", "Saved 1", "Saved 0"}));
+        QCOMPARE(store.categoryRows(), (QStringList{"All=4", "Books=1", "Games=3"}));
+    }
+
+    void unreadableRecord_leavesAnEmptyRowUntilTheNextUpdate() {
+        Fixture store(numbered(QStringLiteral("App"), 60));
+        ConsoleCapture console;
+        bool failing = true;
+        store.context().database().setFaultHook([&failing](const QByteArray& sql) {
+            return failing && sql.contains("WHERE pk = ?") ? SQLITE_IOERR : SQLITE_OK;
+        });
+        store.open();
+        QCOMPARE(store.list->rowCount(), 50);
+        QCOMPARE(store.list->recordAt(0), nullptr);
+        QCOMPARE(store.list->index(0).data().toString(), QString());
+        QCOMPARE(console.linesStartingWith(QStringLiteral("❌ Could not read an app of the list: ")).size(),
+                 1);
+        failing = false;
+        Spies spies(store.list.get());
+        store.list->loadMore();
+        QCOMPARE(store.list->recordAt(0)->name(), QStringLiteral("App 59"));
+        QCOMPARE(spies.inserted.size(), 1);
+        QCOMPARE(spies.changed.size(), 50); // the rows that were empty
     }
 
     void recordRole_givesTheRecordWithoutItsDescription() {
