@@ -14,6 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <QSet>
@@ -431,6 +433,25 @@ private slots:
         // Placeholders in the fixtures point back at the store.
         QCOMPARE(entries[0].link.attributes.href,
                  store.origin() + QStringLiteral("/us/app/tidewatch-harbour-tides/id1000000001?uo=2"));
+    }
+
+    void fakeStoreTool_servesTheDemoFolder() {
+        QProcess tool;
+        tool.start(QStringLiteral(CALDRIN_FAKE_STORE_EXECUTABLE),
+                   {"--port", "0", "--fixtures", kDemoFixtures});
+        QVERIFY(tool.waitForStarted());
+        const QRegularExpression serving(QStringLiteral("^Serving .* at (http://127\\.0\\.0\\.1:\\d+)$"));
+        QRegularExpressionMatch match;
+        QTRY_VERIFY_WITH_TIMEOUT(tool.canReadLine() || tool.state() != QProcess::Running, 10000);
+        match = serving.match(QString::fromUtf8(tool.readLine()).trimmed());
+        QVERIFY2(match.hasMatch(), tool.readAllStandardError().constData());
+
+        iTunesService service(match.captured(1));
+        ConsoleCapture console;
+        QCOMPARE(fetchAll(service).size(), 10);
+        tool.terminate();
+        QVERIFY(tool.waitForFinished(10000));
+        QVERIFY(tool.readAllStandardOutput().contains("GET /us/rss/newpaidapplications/limit=100/json"));
     }
 
     void fetchAllFeeds_duplicateWithinAndAcrossFeeds_firstWins() {
