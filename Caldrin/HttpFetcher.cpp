@@ -95,28 +95,27 @@ QCoro::Task<HttpFetcher::Response> HttpFetcher::get(QUrl url) {
 
     co_await raw;
 
+    const QNetworkReply::NetworkError error = raw->error();
+    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const bool answered = error == QNetworkReply::NoError || (status.isValid() && isStatusError(error));
+    if (answered && !tooLarge) {
+        body += raw->readAll();
+        tooLarge = body.size() > limits.maxBodyBytes;
+    }
     if (tooLarge) {
         throw TransferError(
             TransferError::Kind::BodyTooLarge,
             QStringLiteral("Response body larger than %1 refused").arg(sizeText(limits.maxBodyBytes)));
     }
-    const QNetworkReply::NetworkError error = raw->error();
-    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (error == QNetworkReply::OperationCanceledError) {
         // Nothing else cancels our replies: this is the transfer time-out.
         throw TransferError(TransferError::Kind::TimedOut,
                             QStringLiteral("Transfer timed out: nothing received for %1")
                                 .arg(durationText(limits.transferTimeout)));
     }
-    if (error != QNetworkReply::NoError && !(status.isValid() && isStatusError(error)))
+    if (!answered)
         throw TransferError(TransferError::Kind::Failed, raw->errorString());
 
-    body += raw->readAll();
-    if (body.size() > limits.maxBodyBytes) {
-        throw TransferError(
-            TransferError::Kind::BodyTooLarge,
-            QStringLiteral("Response body larger than %1 refused").arg(sizeText(limits.maxBodyBytes)));
-    }
     Response response;
     response.body = body;
     if (status.isValid())
