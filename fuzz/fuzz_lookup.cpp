@@ -1,9 +1,9 @@
 // Any body must decode into a lookup document or fail with a DecodingError;
 // the summary's counting and number printing and the echo must take any result.
 #include "DecodingError.h"
+#include "iTunesLookupResponse.h"
 #include "NumberText.h"
 #include "UserCharacters.h"
-#include "iTunesLookupResponse.h"
 
 #include <QJsonDocument>
 
@@ -11,7 +11,8 @@
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray body = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QByteArray body =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     UserCharacters::count(QString::fromUtf8(body));
     try {
         const iTunesLookupResponse document = iTunesLookupResponse::decode(body);
@@ -23,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         NumberText::fromDouble(details.price.value_or(0.0));
         const QByteArray echo = QJsonDocument(details.toJson()).toJson(QJsonDocument::Compact);
         // The echo reads back as the same details.
-        if (iTunesLookupResponse::decode(R"({"resultCount":1,"results":[)" + echo + "]}").results.first() != details)
+        if (iTunesLookupResponse::decode(R"({"resultCount":1,"results":[)" + echo + "]}").results.first() !=
+            details)
             __builtin_trap();
     } catch (const DecodingError& error) {
         if (error.description().isEmpty())
