@@ -1,5 +1,8 @@
 #include "AppModel.h"
 
+#include "AppEntry.h"
+#include "CLocaleNumber.h"
+#include "InternetDateTime.h"
 #include "ModelContext.h"
 #include "SqliteStatement.h"
 
@@ -96,6 +99,32 @@ std::optional<QString> asText(const std::optional<QByteArray>& bytes) {
 } // namespace
 
 AppModel::AppModel() = default;
+
+AppModel::AppModel(const AppEntry& entry) {
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    m_appleID = entry.id.attributes.id;
+    m_name = entry.name.label;
+    m_bundleID = entry.id.attributes.bundleId;
+    m_developerName = entry.artist.label;
+    if (entry.artist.attributes)
+        m_developerURL = entry.artist.attributes->href;
+    m_appStoreURL = entry.link.attributes.href;
+    m_price = CLocaleNumber::parseDouble(entry.price.attributes.amount).value_or(0.0);
+    m_currency = entry.price.attributes.currency;
+    m_priceLabel = entry.price.label;
+    m_category = entry.category.attributes.term;
+    m_categoryID = entry.category.attributes.id;
+    // Not parsed: a second clock reading, as close to `now` as the clock allows.
+    m_releaseDate =
+        InternetDateTime::parse(entry.releaseDate.label).value_or(QDateTime::currentDateTimeUtc());
+    m_releaseDateString = entry.releaseDate.attributes ? entry.releaseDate.attributes->label : QString();
+    // The last image, whatever its height.
+    if (!entry.images.isEmpty())
+        m_iconURL = entry.images.last().label;
+    if (entry.rights)
+        m_copyright = entry.rights->label;
+    m_fetchedAt = now;
+}
 
 const RecordTable& AppModel::recordTable() {
     static const RecordTable table{

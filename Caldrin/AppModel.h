@@ -11,12 +11,19 @@
 
 #include <optional>
 
+struct AppEntry;
+
 // The stored record of one app seen in a ranking feed; one per appleID.
 // Fields 1-16 come from the feed, 17-27 from enrichment, 28 from the window.
 class AppModel : public PersistentRecord {
     Q_OBJECT
 public:
     AppModel();
+    // A new, not yet inserted record of an app seen in a feed: fields 1-16
+    // from the entry, the enrichment fields absent, both flags false. An
+    // unreadable price becomes 0 and an unreadable release date the creation
+    // time.
+    explicit AppModel(const AppEntry& entry);
 
     RecordKind kind() const override { return RecordKind::App; }
     static const RecordTable& recordTable();

@@ -7,15 +7,16 @@ QJsonObject IAPItem::toJson() const {
     return QJsonObject{{QStringLiteral("name"), name}, {QStringLiteral("price"), price}};
 }
 
+IAPItem IAPItem::decode(const JsonDecoder& decoder) {
+    return {decoder.decode<QString>("name"), decoder.decode<QString>("price")};
+}
+
 std::optional<IAPItem> IAPItem::fromJson(const QJsonValue& value) {
-    if (!value.isObject())
+    try {
+        return decode(JsonDecoder(value));
+    } catch (const DecodingError&) {
         return std::nullopt;
-    const QJsonObject object = value.toObject();
-    const QJsonValue name = object.value(QStringLiteral("name"));
-    const QJsonValue price = object.value(QStringLiteral("price"));
-    if (!name.isString() || !price.isString())
-        return std::nullopt;
-    return IAPItem{name.toString(), price.toString()};
+    }
 }
 
 QByteArray IAPItem::encodeList(const QList<IAPItem>& items) {
@@ -27,16 +28,9 @@ QByteArray IAPItem::encodeList(const QList<IAPItem>& items) {
 }
 
 std::optional<QList<IAPItem>> IAPItem::decodeList(const QByteArray& json) {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !document.isArray())
+    try {
+        return JsonDecoder::parse(json).as<QList<IAPItem>>();
+    } catch (const DecodingError&) {
         return std::nullopt;
-    QList<IAPItem> items;
-    for (const QJsonValue& value : document.array()) {
-        const auto item = fromJson(value);
-        if (!item)
-            return std::nullopt;
-        items.append(*item);
     }
-    return items;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "JsonDecoder.h"
+
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -16,6 +18,7 @@ struct IAPItem {
 
     QJsonObject toJson() const;
     // Both keys are required and must be strings; other keys are ignored.
+    static IAPItem decode(const JsonDecoder& decoder);
     static std::optional<IAPItem> fromJson(const QJsonValue& value);
 
     // The list as compact JSON text, names before prices.

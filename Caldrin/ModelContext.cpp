@@ -148,14 +148,16 @@ QSharedPointer<PersistentRecord> ModelContext::materialize(const RecordTable& ta
     return record;
 }
 
-QSharedPointer<PersistentRecord> ModelContext::insertRecord(const RecordTable& table,
-                                                            const QSharedPointer<PersistentRecord>& record) {
+PersistentRecord* ModelContext::insertRecord(const RecordTable& table, PersistentRecord* record) {
     Q_ASSERT(QThread::currentThread() == thread());
-    if (!record || record->m_context == this || record->m_context)
+    if (!record || record->m_context)
         return record;
     if (const auto existing = findByUniqueValue(table, table.uniqueValue(*record))) {
         table.copyValues(*existing, *record);
-        return existing;
+        // Held by the pending list until the next save, so the caller's copy of
+        // the pointer stays valid even when no value differed.
+        keepPending(existing.data());
+        return existing.data();
     }
     record->m_context = this;
     record->m_rowId = 0;
@@ -163,8 +165,8 @@ QSharedPointer<PersistentRecord> ModelContext::insertRecord(const RecordTable& t
     record->m_committedInDb = false;
     record->m_deleted = false;
     record->m_needsFlush = true;
-    keepPending(record.data());
-    emit recordInserted(record.data());
+    keepPending(record);
+    emit recordInserted(record);
     return record;
 }
 

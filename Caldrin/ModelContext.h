@@ -43,7 +43,8 @@ public:
     // record takes the new values instead and is returned; otherwise the record
     // itself is returned.
     template <class R> QSharedPointer<R> insert(const QSharedPointer<R>& record) {
-        return qSharedPointerCast<R>(insertRecord(R::recordTable(), record));
+        PersistentRecord* kept = insertRecord(R::recordTable(), record.data());
+        return kept == record.data() ? record : qSharedPointerCast<R>(kept->sharedFromThis());
     }
     // Deletes a record; a folder takes its favorites with it.
     void remove(PersistentRecord* record);
@@ -101,8 +102,8 @@ private:
                                                               const QByteArray& orderBy,
                                                               std::optional<qint64> limit);
     qint64 countRecords(const RecordTable& table, const FetchDescriptor& descriptor);
-    QSharedPointer<PersistentRecord> insertRecord(const RecordTable& table,
-                                                  const QSharedPointer<PersistentRecord>& record);
+    // Takes a record owned by a QSharedPointer; returns the record kept.
+    PersistentRecord* insertRecord(const RecordTable& table, PersistentRecord* record);
     QSharedPointer<PersistentRecord> recordWithId(const RecordTable& table, qint64 id);
     QSharedPointer<PersistentRecord> findByUniqueValue(const RecordTable& table, const QString& value);
     qint64 removeAllRecords(const RecordTable& table);

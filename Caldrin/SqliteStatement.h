@@ -39,6 +39,9 @@ public:
     bool isNull(int column) const;
     QString text(int column) const;
     std::optional<QString> optionalText(int column) const;
+    // The engine's own UTF-8 bytes of a text column, without a copy; valid until
+    // the next step or reset. For readers of many rows.
+    QByteArrayView utf8(int column) const;
     qint64 int64(int column) const;
     std::optional<qint64> optionalInt64(int column) const;
     double real(int column) const;

@@ -66,15 +66,20 @@ CREATE TABLE StoreMetadata (
 
 // Every WHERE and ORDER BY the program issues, and the index that serves it:
 //   AppModel WHERE appleID = ?                       -> UNIQUE constraint index
-//   AppModel ORDER BY releaseDate DESC               -> AppModel_releaseDate
-//   AppModel WHERE category = ? ORDER BY releaseDate -> AppModel_category_releaseDate
+//   AppModel ORDER BY releaseDate DESC, pk [LIMIT n] -> AppModel_list
+//   SELECT pk, releaseDate, category, isViewed, name, developerName
+//     FROM AppModel ORDER BY releaseDate DESC, pk    -> AppModel_list, covering: the
+//     window's in-memory index is read from it without touching the table rows
+//     and their descriptions (a tenth of the pages at a million apps)
+//   AppModel WHERE category = ? ORDER BY releaseDate DESC, pk [LIMIT n],
+//     count(*) WHERE category = ?                    -> AppModel_category_releaseDate
 //   FavoriteFolder WHERE name = ? / ORDER BY sortOrder: a handful of rows
 //   FavoriteApp WHERE appleID = ?                    -> FavoriteApp_appleID
 //   FavoriteApp WHERE folder = ? (and the cascade)   -> FavoriteApp_folder
 // Indexes are not part of the schema's identity: missing ones are created at
 // every open, so adding one later needs no reset.
 const char* const kCreateIndexes = R"SQL(
-CREATE INDEX IF NOT EXISTS AppModel_releaseDate ON AppModel(releaseDate DESC);
+CREATE INDEX IF NOT EXISTS AppModel_list ON AppModel(releaseDate DESC, pk, category, isViewed, name, developerName);
 CREATE INDEX IF NOT EXISTS AppModel_category_releaseDate ON AppModel(category, releaseDate DESC);
 CREATE INDEX IF NOT EXISTS FavoriteApp_appleID ON FavoriteApp(appleID);
 CREATE INDEX IF NOT EXISTS FavoriteApp_folder ON FavoriteApp(folder);

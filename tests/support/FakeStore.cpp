@@ -91,6 +91,15 @@ FakeStore::Response FakeStore::htmlError(int status) {
     return response;
 }
 
+FakeStore::Response FakeStore::redirect(int status, const QByteArray& location) {
+    Response response;
+    response.status = status;
+    response.contentType = "text/html; charset=utf-8";
+    response.body = "<html><body>Moved</body></html>";
+    response.headers.append({"Location", location});
+    return response;
+}
+
 QString FakeStore::refusedOrigin() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
@@ -111,14 +120,17 @@ void FakeStore::handleConnection() {
             if (!buffer.contains("\r\n\r\n"))
                 return;
             socket->setProperty("answered", true);
+            const QByteArray head = buffer.left(buffer.indexOf("\r\n\r\n"));
             const QList<QByteArray> requestLine = buffer.left(buffer.indexOf("\r\n")).split(' ');
-            handleRequest(socket, requestLine.size() >= 2 ? QString::fromLatin1(requestLine[1]) : QString());
+            handleRequest(socket, requestLine.size() >= 2 ? QString::fromLatin1(requestLine[1]) : QString(),
+                          head);
         });
     }
 }
 
-void FakeStore::handleRequest(QTcpSocket* socket, const QString& pathAndQuery) {
+void FakeStore::handleRequest(QTcpSocket* socket, const QString& pathAndQuery, const QByteArray& head) {
     m_requests.append(pathAndQuery);
+    m_requestHeads.append(head);
     emit requestReceived(pathAndQuery);
     const Response response = responseFor(pathAndQuery);
     if (response.delayMs > 0) {
@@ -141,7 +153,7 @@ FakeStore::Response FakeStore::responseFor(const QString& pathAndQuery) const {
     const QString path = url.path();
     static const QRegularExpression feed(QStringLiteral("^/[^/]+/rss/([^/]+)/limit=\\d+/json$"));
     static const QRegularExpression page(QStringLiteral("^/[^/]+/app/[^/]*/id(\\d+)$"));
-    static const QRegularExpression image(QStringLiteral("^/images/([^/]+)$"));
+    static const QRegularExpression image(QStringLiteral("^/(?:images|image/thumb/.+)/([^/]+)$"));
     if (const auto match = feed.match(path); match.hasMatch() && safeName(match.captured(1)))
         return fileResponse(QStringLiteral("feeds/") + match.captured(1) + QStringLiteral(".json"),
                             "application/json");
@@ -186,9 +198,12 @@ void FakeStore::send(QTcpSocket* socket, const Response& response) {
     const qsizetype announced =
         response.behaviour == Behaviour::Normal ? response.body.size() : response.body.size() + 4096;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " " +
-                      reasonPhrase(response.status) + "\r\nContent-Type: " + response.contentType +
-                      "\r\nContent-Length: " + QByteArray::number(announced) +
-                      "\r\nConnection: close\r\n\r\n";
+                      reasonPhrase(response.status) + "\r\nContent-Type: " + response.contentType + "\r\n";
+    if (response.announceLength)
+        head += "Content-Length: " + QByteArray::number(announced) + "\r\n";
+    for (const auto& [name, value] : response.headers)
+        head += name + ": " + value + "\r\n";
+    head += "Connection: close\r\n\r\n";
     switch (response.behaviour) {
     case Behaviour::Normal:
         socket->write(head + response.body);

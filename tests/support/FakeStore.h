@@ -19,7 +19,8 @@ class QTcpSocket;
 //   feeds/<feed kind>.json    for /<country>/rss/<feed kind>/limit=<n>/json
 //   lookup/<id>.json          for /lookup?id=<id>
 //   pages/<id>.html           for /<country>/app/<name>/id<id> (any query)
-//   images/<file>             for /images/<file>
+//   images/<file>             for /images/<file>, and for /image/thumb/.../<file>
+//                             (screenshot-like addresses of any depth)
 // Anything else, or a missing file, is a 404 with a small HTML page.
 class FakeStore : public QObject {
     Q_OBJECT
@@ -36,6 +37,10 @@ public:
         QByteArray body;
         Behaviour behaviour = Behaviour::Normal;
         int delayMs = 0; // wait before answering
+        // Extra header lines, for example {"Location", "/elsewhere"} for a redirect.
+        QList<QPair<QByteArray, QByteArray>> headers;
+        // Without Content-Length the body runs until the connection closes.
+        bool announceLength = true;
     };
 
     explicit FakeStore(QObject* parent = nullptr);
@@ -54,7 +59,14 @@ public:
 
     // Every request line's path and query, in arrival order.
     QStringList requests() const { return m_requests; }
-    void clearRequests() { m_requests.clear(); }
+    // The header block of every request (request line and header lines), in arrival order.
+    QList<QByteArray> requestHeads() const { return m_requestHeads; }
+    void clearRequests() {
+        m_requests.clear();
+        m_requestHeads.clear();
+    }
+    // A response that sends the client to another address on this server.
+    static Response redirect(int status, const QByteArray& location);
 
     static Response htmlError(int status);
     // An origin on 127.0.0.1 on which nothing listens: connections are refused.
@@ -65,7 +77,7 @@ signals:
 
 private:
     void handleConnection();
-    void handleRequest(QTcpSocket* socket, const QString& pathAndQuery);
+    void handleRequest(QTcpSocket* socket, const QString& pathAndQuery, const QByteArray& head);
     Response responseFor(const QString& pathAndQuery) const;
     Response fileResponse(const QString& relativePath, const QByteArray& contentType) const;
     void send(QTcpSocket* socket, const Response& response);
@@ -74,5 +86,6 @@ private:
     QHash<QString, Response> m_responses;
     QString m_fixtures;
     QStringList m_requests;
+    QList<QByteArray> m_requestHeads;
     QList<QPointer<QTcpSocket>> m_stalled;
 };

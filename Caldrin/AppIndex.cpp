@@ -1,0 +1,624 @@
+#include "AppIndex.h"
+
+#include "AppModel.h"
+#include "Console.h"
+#include "ModelContext.h"
+#include "SqliteDatabase.h"
+#include "SqliteStatement.h"
+#include "StoreError.h"
+
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr char kFieldEnd = '\xFF';
+// Slots without a primary key sort after every stored record with the same
+// release date, in the order they were inserted, as their keys will.
+constexpr qint64 kUnsavedTieBase = qint64(1) << 62;
+
+bool isAscii(const char* data, qsizetype size) {
+    for (qsizetype i = 0; i < size; ++i) {
+        if (static_cast<unsigned char>(data[i]) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Simple case folding is plain lower-casing in ASCII, which is most names.
+void appendFoldedAscii(QByteArray& out, const char* data, qsizetype size) {
+    const qsizetype start = out.size();
+    out.resize(start + size);
+    char* target = out.data() + start;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = data[i];
+        target[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+    }
+}
+
+void appendFolded(QByteArray& out, QByteArrayView utf8) {
+    if (isAscii(utf8.data(), utf8.size()))
+        appendFoldedAscii(out, utf8.data(), utf8.size());
+    else
+        out += AppIndex::searchKey(QString::fromUtf8(utf8));
+}
+
+qint64 storedDate(const QDateTime& date) {
+    return date.isValid() ? date.toMSecsSinceEpoch() : 0;
+}
+
+} // namespace
+
+AppIndex::AppIndex(ModelContext& context, Loading loading, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_data(std::make_shared<Data>())
+    , m_cancelled(std::make_shared<std::atomic_bool>(false)) {
+    connect(&context, &ModelContext::recordInserted, this, &AppIndex::noteRecord);
+    connect(&context, &ModelContext::recordChanged, this, &AppIndex::noteRecord);
+    connect(&context, &ModelContext::recordRemoved, this, &AppIndex::noteRecord);
+    connect(&context, &ModelContext::allRecordsRemoved, this, &AppIndex::noteAllRemoved);
+    connect(&context, &ModelContext::didSave, this, [this] {
+        if (!m_unsaved.isEmpty())
+            schedule();
+    });
+    connect(&m_watcher, &QFutureWatcher<LoadResult>::finished, this, [this] {
+        LoadResult result = m_watcher.result();
+        if (!result.data) {
+            // The second connection could not read the file; the main one may.
+            Console::print(QStringLiteral("⚠️ Reading the app list in the background failed: ") +
+                           result.error);
+            loadNow();
+            return;
+        }
+        install(std::move(result));
+    });
+
+    const QString path = context.database().path();
+    // Unsaved changes are visible on the main connection only.
+    if (loading == Loading::Immediately || context.hasChanges() || path.isEmpty() ||
+        path == QLatin1String(":memory:") || !QFileInfo::exists(path)) {
+        loadNow();
+        return;
+    }
+    // The category names come first, by one index seek each, so that the list
+    // of categories is there with the first page; their counts follow the index.
+    try {
+        SqliteStatement names(
+            context.database(),
+            "WITH RECURSIVE next(category) AS (SELECT min(category) FROM AppModel UNION ALL "
+            "SELECT (SELECT min(category) FROM AppModel WHERE category > next.category) "
+            "FROM next WHERE next.category IS NOT NULL) "
+            "SELECT category FROM next WHERE category IS NOT NULL");
+        while (names.step())
+            m_categoriesBeforeReady.append(names.text(0));
+        std::sort(m_categoriesBeforeReady.begin(), m_categoriesBeforeReady.end());
+    } catch (const StoreError&) {
+        // Then the categories come with the counts.
+    }
+    const std::shared_ptr<std::atomic_bool> cancelled = m_cancelled;
+    m_watcher.setFuture(QtConcurrent::run([path, cancelled] {
+        try {
+            SqliteDatabase database;
+            database.open(path, SqliteDatabase::Mode::ReadOnly);
+            database.setBusyTimeout(5000);
+            return load(database, *cancelled);
+        } catch (const StoreError& error) {
+            return LoadResult{nullptr, error.description()};
+        }
+    }));
+}
+
+AppIndex::~AppIndex() {
+    // The reader stops at its next check; waiting keeps it from outliving the
+    // store it reads.
+    m_cancelled->store(true);
+    m_watcher.disconnect(this);
+    m_watcher.waitForFinished();
+}
+
+AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_bool& cancelled) {
+    auto data = std::make_shared<Data>();
+    const auto expected = static_cast<size_t>(database.queryInt64("SELECT count(*) FROM AppModel"));
+    data->releaseDate.reserve(expected);
+    data->pk.reserve(expected);
+    data->category.reserve(expected);
+    data->flags.reserve(expected);
+    data->textEnd.reserve(expected);
+    data->order.reserve(expected);
+    data->text.reserve(expected * 40);
+    data->slotByPk.reserve(database.queryInt64("SELECT max(pk) FROM AppModel") + 1);
+
+    // Served by the covering index AppModel_list: the rows come in list order
+    // and the table itself, with its descriptions, is never read.
+    SqliteStatement statement(database, "SELECT pk, releaseDate, category, isViewed, name, developerName "
+                                        "FROM AppModel ORDER BY releaseDate DESC, pk ASC");
+    QHash<QByteArray, int> categoryByUtf8;
+    QByteArray text;
+    qint64 rows = 0;
+    while (statement.step()) {
+        if ((++rows & 0x3FFF) == 0 && cancelled.load(std::memory_order_relaxed))
+            return {nullptr, QStringLiteral("cancelled")};
+        const QByteArrayView categoryBytes = statement.utf8(2);
+        auto known =
+            categoryByUtf8.constFind(QByteArray::fromRawData(categoryBytes.data(), categoryBytes.size()));
+        if (known == categoryByUtf8.cend())
+            known = categoryByUtf8.insert(categoryBytes.toByteArray(),
+                                          data->categoryIdFor(QString::fromUtf8(categoryBytes)));
+        text.clear();
+        appendFolded(text, statement.utf8(4));
+        text += kFieldEnd;
+        appendFolded(text, statement.utf8(5));
+        text += kFieldEnd;
+        data->append(statement.int64(0), statement.int64(1), known.value(), statement.boolean(3), text);
+    }
+    // Read in list order, so the order is the slots themselves.
+    data->order.resize(data->pk.size());
+    for (Slot slot = 0; slot < data->order.size(); ++slot)
+        data->order[slot] = slot;
+    return {data, {}};
+}
+
+void AppIndex::loadNow() {
+    LoadResult result;
+    try {
+        m_context.flush();
+        std::atomic_bool never(false);
+        result = load(m_context.database(), never);
+    } catch (const StoreError& error) {
+        Console::print(QStringLiteral("❌ Could not read the app list: ") + error.description());
+        result.data = std::make_shared<Data>();
+    }
+    install(std::move(result));
+}
+
+void AppIndex::install(LoadResult result) {
+    m_data = std::move(result.data);
+    m_unsaved.clear();
+    m_slotByUnsaved.clear();
+    m_unviewedTotal = 0;
+    for (const CategoryCount& count : m_data->categoryCounts)
+        m_unviewedTotal += count.unviewed;
+    m_ready = true;
+    m_renumbered = true;
+    m_categoriesBeforeReady.clear();
+    // Changes made while the store was read are applied to what was read, each
+    // record by its present values, so one that was read already is merely
+    // updated, and a removal of everything empties what was read.
+    processPendingChanges();
+    emit ready();
+}
+
+AppIndex::Slot AppIndex::Data::append(qint64 pk, qint64 date, int categoryId, bool viewed,
+                                      const QByteArray& searchText) {
+    const auto slot = static_cast<Slot>(this->pk.size());
+    this->pk.push_back(pk);
+    releaseDate.push_back(date);
+    category.push_back(static_cast<quint32>(categoryId));
+    flags.push_back(kLive | (viewed ? kViewed : 0));
+    text.insert(text.end(), searchText.cbegin(), searchText.cend());
+    textEnd.push_back(static_cast<quint32>(text.size()));
+    if (pk != 0)
+        slotByPk.insert(pk, slot);
+    CategoryCount& count = categoryCounts[static_cast<size_t>(categoryId)];
+    ++count.total;
+    if (!viewed)
+        ++count.unviewed;
+    return slot;
+}
+
+int AppIndex::Data::categoryIdFor(const QString& name) {
+    if (const auto it = categoryIds.constFind(name); it != categoryIds.cend())
+        return it.value();
+    const auto id = static_cast<int>(categoryNames.size());
+    categoryNames.append(name);
+    categoryIds.insert(name, id);
+    categoryCounts.emplace_back();
+    return id;
+}
+
+void AppIndex::SlotsByKey::reserve(qint64 keys) {
+    dense.reserve(static_cast<size_t>(std::clamp<qint64>(keys, 0, qint64(1) << 28)));
+}
+
+void AppIndex::SlotsByKey::insert(qint64 pk, Slot slot) {
+    const auto size = static_cast<qint64>(dense.size());
+    if (pk >= 0 && pk < size + (qint64(1) << 20) + size) {
+        if (pk >= size)
+            dense.resize(static_cast<size_t>(pk) + 1, kNone);
+        dense[static_cast<size_t>(pk)] = slot;
+    } else {
+        sparse.insert(pk, slot);
+    }
+}
+
+AppIndex::Slot AppIndex::SlotsByKey::value(qint64 pk) const {
+    if (pk >= 0 && pk < static_cast<qint64>(dense.size()))
+        return dense[static_cast<size_t>(pk)];
+    return sparse.value(pk, kNone);
+}
+
+void AppIndex::SlotsByKey::remove(qint64 pk, Slot slot) {
+    // Only when the key is still this slot's: a new record may have reused it.
+    if (pk >= 0 && pk < static_cast<qint64>(dense.size())) {
+        if (dense[static_cast<size_t>(pk)] == slot)
+            dense[static_cast<size_t>(pk)] = kNone;
+    } else if (sparse.value(pk, kNone) == slot) {
+        sparse.remove(pk);
+    }
+}
+
+QByteArrayView AppIndex::Data::textOf(Slot slot) const {
+    if (!movedText.isEmpty()) {
+        if (const auto it = movedText.constFind(slot); it != movedText.cend())
+            return *it;
+    }
+    const quint32 start = slot == 0 ? 0 : textEnd[slot - 1];
+    return QByteArrayView(text.data() + start, textEnd[slot] - start);
+}
+
+QByteArray AppIndex::searchKey(QStringView text) {
+    QByteArray key;
+    bool ascii = true;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii) {
+        const QByteArray latin1 = text.toLatin1();
+        appendFoldedAscii(key, latin1.constData(), latin1.size());
+        return key;
+    }
+    return text.toString().normalized(QString::NormalizationForm_C).toCaseFolded().toUtf8();
+}
+
+QByteArray AppIndex::searchText(const AppModel& app) {
+    QByteArray text = searchKey(app.name());
+    text += kFieldEnd;
+    text += searchKey(app.developerName());
+    text += kFieldEnd;
+    return text;
+}
+
+bool AppIndex::matches(Slot slot, const QByteArray& key) const {
+    const QByteArrayView text = m_data->textOf(slot);
+    return memmem(text.data(), static_cast<size_t>(text.size()), key.constData(),
+                  static_cast<size_t>(key.size())) != nullptr;
+}
+
+void AppIndex::findMatches(const QByteArray& key, std::vector<quint8>& flags) const {
+    const Data& data = *m_data;
+    flags.assign(data.pk.size(), 0);
+    if (data.pk.empty())
+        return;
+    // One pass over all the text; each hit marks its slot and the search goes on
+    // after that slot's text. Removed and moved slots hold only 0xFF here.
+    const char* base = data.text.data();
+    const size_t size = data.text.size();
+    const std::vector<quint32>& ends = data.textEnd;
+    const size_t slotTotal = ends.size();
+    size_t position = 0;
+    size_t slot = 0;
+    while (position < size) {
+        const void* hit =
+            memmem(base + position, size - position, key.constData(), static_cast<size_t>(key.size()));
+        if (!hit)
+            break;
+        const auto at = static_cast<quint32>(static_cast<const char*>(hit) - base);
+        // The first slot whose text ends after the hit: gallop from the last one,
+        // as hits come in text order.
+        size_t low = slot;
+        size_t high = slot;
+        size_t step = 1;
+        while (high < slotTotal && ends[high] <= at) {
+            low = high + 1;
+            high += step;
+            step *= 2;
+        }
+        slot = static_cast<size_t>(
+            std::upper_bound(ends.begin() + static_cast<qsizetype>(low),
+                             ends.begin() + static_cast<qsizetype>(std::min(high + 1, slotTotal)), at) -
+            ends.begin());
+        flags[slot] = 1;
+        position = ends[slot];
+    }
+    for (auto it = data.movedText.cbegin(); it != data.movedText.cend(); ++it) {
+        if (memmem(it->constData(), static_cast<size_t>(it->size()), key.constData(),
+                   static_cast<size_t>(key.size())))
+            flags[it.key()] = 1;
+    }
+}
+
+QStringList AppIndex::categories() const {
+    if (!m_ready)
+        return m_categoriesBeforeReady;
+    QStringList names;
+    for (size_t id = 0; id < m_data->categoryCounts.size(); ++id) {
+        if (m_data->categoryCounts[id].total > 0)
+            names.append(m_data->categoryNames.at(static_cast<qsizetype>(id)));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int AppIndex::categoryId(const QString& name) const {
+    const auto it = m_data->categoryIds.constFind(name);
+    if (it == m_data->categoryIds.cend() || m_data->categoryCounts[static_cast<size_t>(*it)].total == 0)
+        return -1;
+    return *it;
+}
+
+qint64 AppIndex::unviewedCount(const QString& category) const {
+    const int id = categoryId(category);
+    return id < 0 ? 0 : m_data->categoryCounts[static_cast<size_t>(id)].unviewed;
+}
+
+QSharedPointer<AppModel> AppIndex::record(Slot slot) const {
+    if (const auto it = m_unsaved.constFind(slot); it != m_unsaved.cend())
+        return *it;
+    const qint64 pk = m_data->pk[slot];
+    return pk == 0 ? nullptr : m_context.recordWithPersistentId<AppModel>(pk);
+}
+
+std::optional<AppIndex::Slot> AppIndex::slotOf(const AppModel* record) const {
+    if (const auto it = m_slotByUnsaved.constFind(record); it != m_slotByUnsaved.cend())
+        return *it;
+    if (const qint64 pk = record->persistentId(); pk != 0) {
+        if (const Slot slot = m_data->slotByPk.value(pk); slot != SlotsByKey::kNone)
+            return slot;
+    }
+    return std::nullopt;
+}
+
+void AppIndex::noteRecord(PersistentRecord* record) {
+    if (record->kind() != RecordKind::App || m_dirtySet.contains(record))
+        return;
+    // Held until the batch is applied: the caller may drop the last reference
+    // before the event loop turns.
+    const auto app = qSharedPointerCast<AppModel>(record->sharedFromThis());
+    if (!app)
+        return;
+    m_dirtySet.insert(record);
+    m_dirty.append(app);
+    schedule();
+}
+
+void AppIndex::noteAllRemoved(RecordKind kind) {
+    if (kind != RecordKind::App)
+        return;
+    m_allRemoved = true;
+    schedule();
+}
+
+void AppIndex::schedule() {
+    if (m_scheduled)
+        return;
+    m_scheduled = true;
+    QMetaObject::invokeMethod(this, &AppIndex::processPendingChanges, Qt::QueuedConnection);
+}
+
+void AppIndex::processPendingChanges() {
+    m_scheduled = false;
+    if (!m_ready)
+        return; // kept until the store has been read
+    Delta delta;
+    delta.renumbered = std::exchange(m_renumbered, false);
+    const QList<QSharedPointer<AppModel>> dirty = std::exchange(m_dirty, {});
+    m_dirtySet.clear();
+    if (std::exchange(m_allRemoved, false)) {
+        clear();
+        delta.renumbered = true;
+        delta.categoriesChanged = true;
+    }
+    std::vector<Slot> toOrder;
+    takeKnownKeys(toOrder);
+    bool anyRemoved = false;
+    // Removals first: a new record may have taken the key of a removed one.
+    for (const auto& app : dirty) {
+        delta.records.append(app.data());
+        if (!app->isDeleted())
+            continue;
+        if (const auto slot = slotOf(app.data()); slot && isLive(*slot)) {
+            removeSlot(*slot);
+            delta.touched.push_back(*slot);
+            anyRemoved = true;
+        }
+    }
+    for (const auto& app : dirty) {
+        if (app->isDeleted() || !app->isInserted())
+            continue;
+        if (const auto slot = slotOf(app.data()); slot && isLive(*slot)) {
+            if (updateSlot(*slot, *app, toOrder))
+                delta.touched.push_back(*slot);
+        } else {
+            addSlot(app, toOrder);
+            delta.touched.push_back(static_cast<Slot>(slotBound() - 1));
+        }
+    }
+    reorder(toOrder, anyRemoved);
+    if (!delta.touched.empty())
+        delta.categoriesChanged = true;
+    const qsizetype dead = slotBound() - static_cast<qsizetype>(m_data->order.size());
+    if (dead > std::max<qsizetype>(4096, slotBound() / 4) || m_data->movedText.size() > 4096) {
+        compact();
+        delta.renumbered = true;
+    }
+    if (delta.renumbered)
+        delta.touched.clear();
+    if (delta.renumbered || !delta.touched.empty() || !delta.records.isEmpty())
+        emit updated(delta);
+}
+
+void AppIndex::takeKnownKeys(std::vector<Slot>& toOrder) {
+    // Unsaved records get their key when the context first writes them.
+    for (auto it = m_unsaved.begin(); it != m_unsaved.end();) {
+        const qint64 pk = it.value()->persistentId();
+        if (pk == 0 || it.value()->isDeleted()) {
+            ++it;
+            continue;
+        }
+        const Slot slot = it.key();
+        const bool wasOrdered = !(m_data->flags[slot] & kReordering);
+        if (wasOrdered) {
+            // Its place can only change among records of the same release date.
+            const auto position = std::lower_bound(m_data->order.begin(), m_data->order.end(), slot,
+                                                   [this](Slot a, Slot b) { return before(a, b); });
+            m_data->pk[slot] = pk;
+            const bool fits = (position == m_data->order.begin() || before(*(position - 1), slot)) &&
+                              (position + 1 == m_data->order.end() || before(slot, *(position + 1)));
+            if (!fits) {
+                m_data->flags[slot] |= kReordering;
+                toOrder.push_back(slot);
+            }
+        } else {
+            m_data->pk[slot] = pk;
+        }
+        m_data->slotByPk.insert(pk, slot);
+        m_slotByUnsaved.remove(it.value().data());
+        it = m_unsaved.erase(it);
+    }
+}
+
+void AppIndex::removeSlot(Slot slot) {
+    Data& data = *m_data;
+    adjustCounts(slot, -1);
+    data.flags[slot] = static_cast<quint8>((data.flags[slot] & ~kLive) | kReordering);
+    data.slotByPk.remove(data.pk[slot], slot);
+    if (const auto it = m_unsaved.find(slot); it != m_unsaved.end()) {
+        m_slotByUnsaved.remove(it.value().data());
+        m_unsaved.erase(it);
+    }
+    data.movedText.remove(slot);
+    const quint32 start = slot == 0 ? 0 : data.textEnd[slot - 1];
+    std::fill(data.text.begin() + start, data.text.begin() + data.textEnd[slot], kFieldEnd);
+}
+
+void AppIndex::addSlot(const QSharedPointer<AppModel>& app, std::vector<Slot>& toOrder) {
+    Data& data = *m_data;
+    const int category = data.categoryIdFor(app->category());
+    const qint64 pk = app->persistentId();
+    const Slot slot =
+        data.append(pk, storedDate(app->releaseDate()), category, app->isViewed(), searchText(*app));
+    data.flags[slot] |= kReordering;
+    if (!app->isViewed())
+        ++m_unviewedTotal;
+    if (pk == 0) {
+        m_unsaved.insert(slot, app);
+        m_slotByUnsaved.insert(app.data(), slot);
+    }
+    toOrder.push_back(slot);
+}
+
+bool AppIndex::updateSlot(Slot slot, const AppModel& app, std::vector<Slot>& toOrder) {
+    Data& data = *m_data;
+    bool touched = false;
+    const int category = data.categoryIdFor(app.category());
+    const bool viewed = app.isViewed();
+    if (static_cast<int>(data.category[slot]) != category || bool(data.flags[slot] & kViewed) != viewed) {
+        adjustCounts(slot, -1);
+        data.category[slot] = static_cast<quint32>(category);
+        data.flags[slot] =
+            static_cast<quint8>(viewed ? data.flags[slot] | kViewed : data.flags[slot] & ~kViewed);
+        adjustCounts(slot, +1);
+        touched = true;
+    }
+    if (const qint64 date = storedDate(app.releaseDate()); date != data.releaseDate[slot]) {
+        if (!(data.flags[slot] & kReordering)) {
+            data.flags[slot] |= kReordering; // taken out with its old date, put back with the new
+            toOrder.push_back(slot);
+        }
+        data.releaseDate[slot] = date;
+        touched = true;
+    }
+    if (const QByteArray text = searchText(app); data.textOf(slot) != text) {
+        if (!data.movedText.contains(slot)) {
+            const quint32 start = slot == 0 ? 0 : data.textEnd[slot - 1];
+            std::fill(data.text.begin() + start, data.text.begin() + data.textEnd[slot], kFieldEnd);
+        }
+        data.movedText.insert(slot, text);
+        touched = true;
+    }
+    return touched;
+}
+
+void AppIndex::reorder(std::vector<Slot>& toOrder, bool anyRemoved) {
+    Data& data = *m_data;
+    if (toOrder.empty() && !anyRemoved)
+        return;
+    // Slots marked kReordering are taken out in one pass; those to be placed
+    // again are merged back in one more. A handful of slots costs two passes
+    // over the list, which is cheaper than shifting it once per slot.
+    std::erase_if(data.order, [&data](Slot slot) { return data.flags[slot] & kReordering; });
+    std::erase_if(toOrder, [&data](Slot slot) { return !(data.flags[slot] & kLive); });
+    for (const Slot slot : toOrder)
+        data.flags[slot] &= ~kReordering;
+    std::sort(toOrder.begin(), toOrder.end(), [this](Slot a, Slot b) { return before(a, b); });
+    if (!toOrder.empty()) {
+        std::vector<Slot> merged;
+        merged.reserve(data.order.size() + toOrder.size());
+        std::merge(data.order.begin(), data.order.end(), toOrder.begin(), toOrder.end(),
+                   std::back_inserter(merged), [this](Slot a, Slot b) { return before(a, b); });
+        data.order = std::move(merged);
+    }
+    toOrder.clear();
+}
+
+qint64 AppIndex::tieKey(Slot slot) const {
+    const qint64 pk = m_data->pk[slot];
+    return pk != 0 ? pk : kUnsavedTieBase + slot;
+}
+
+bool AppIndex::before(Slot a, Slot b) const {
+    const qint64 dateA = m_data->releaseDate[a];
+    const qint64 dateB = m_data->releaseDate[b];
+    return dateA != dateB ? dateA > dateB : tieKey(a) < tieKey(b);
+}
+
+void AppIndex::adjustCounts(Slot slot, int sign) {
+    CategoryCount& count = m_data->categoryCounts[m_data->category[slot]];
+    count.total += sign;
+    if (!(m_data->flags[slot] & kViewed)) {
+        count.unviewed += sign;
+        m_unviewedTotal += sign;
+    }
+}
+
+void AppIndex::clear() {
+    m_data = std::make_shared<Data>();
+    m_unsaved.clear();
+    m_slotByUnsaved.clear();
+    m_unviewedTotal = 0;
+}
+
+void AppIndex::compact() {
+    // Renumbers the live slots in list order, dropping removed ones and putting
+    // moved texts back in line.
+    const Data& old = *m_data;
+    auto data = std::make_shared<Data>();
+    data->categoryNames = old.categoryNames;
+    data->categoryIds = old.categoryIds;
+    data->categoryCounts.resize(old.categoryCounts.size());
+    QHash<Slot, QSharedPointer<AppModel>> unsaved;
+    for (const Slot slot : old.order) {
+        const QByteArrayView text = old.textOf(slot);
+        const Slot fresh =
+            data->append(old.pk[slot], old.releaseDate[slot], static_cast<int>(old.category[slot]),
+                         old.flags[slot] & kViewed, text.toByteArray());
+        if (const auto it = m_unsaved.constFind(slot); it != m_unsaved.cend())
+            unsaved.insert(fresh, *it);
+    }
+    data->order.resize(data->pk.size());
+    for (Slot slot = 0; slot < data->order.size(); ++slot)
+        data->order[slot] = slot;
+    m_data = std::move(data);
+    m_unsaved = std::move(unsaved);
+    m_slotByUnsaved.clear();
+    for (auto it = m_unsaved.cbegin(); it != m_unsaved.cend(); ++it)
+        m_slotByUnsaved.insert(it.value().data(), it.key());
+}

@@ -1,0 +1,67 @@
+#include "ElidedLabel.h"
+
+#include <QPainter>
+
+namespace {
+
+// Line breaks would let one line grow into many; show them as spaces.
+QString singleLine(const QString& text) {
+    QString line = text;
+    for (QChar& c : line) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = QLatin1Char(' ');
+    }
+    return line;
+}
+
+} // namespace
+
+ElidedLabel::ElidedLabel(const QString& text, QWidget* parent)
+    : QWidget(parent)
+    , m_text(text) {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void ElidedLabel::setText(const QString& text) {
+    if (text == m_text)
+        return;
+    m_text = text;
+    updateGeometry();
+    update();
+}
+
+void ElidedLabel::setColor(const QColor& color) {
+    m_color = color;
+    update();
+}
+
+void ElidedLabel::setAlignment(Qt::Alignment alignment) {
+    m_alignment = alignment;
+    update();
+}
+
+QString ElidedLabel::elided(const QString& text, const QFontMetrics& metrics, int width) {
+    return metrics.elidedText(singleLine(text), Qt::ElideRight, width);
+}
+
+QString ElidedLabel::displayedText() const {
+    return elided(m_text, fontMetrics(), width());
+}
+
+QSize ElidedLabel::sizeHint() const {
+    const QFontMetrics metrics = fontMetrics();
+    // Long texts ask for a sensible width, never for their full length.
+    const int wanted = metrics.horizontalAdvance(singleLine(m_text.left(200))) + 1;
+    return QSize(qMin(wanted, 400), metrics.height());
+}
+
+QSize ElidedLabel::minimumSizeHint() const {
+    return QSize(fontMetrics().horizontalAdvance(QStringLiteral("M…")), fontMetrics().height());
+}
+
+void ElidedLabel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(m_color.value_or(palette().color(foregroundRole())));
+    painter.drawText(rect(), int(m_alignment), displayedText());
+}

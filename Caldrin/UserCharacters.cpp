@@ -1,0 +1,11 @@
+#include "UserCharacters.h"
+
+#include <QTextBoundaryFinder>
+
+qsizetype UserCharacters::count(const QString& text) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (finder.toNextBoundary() != -1)
+        ++count;
+    return count;
+}

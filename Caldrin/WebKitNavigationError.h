@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+// A page load that failed after the page had started to arrive (a broken or
+// aborted transfer). Carries the engine's error text, domain and code.
+class WebKitNavigationError : public std::runtime_error {
+public:
+    WebKitNavigationError(const QString& errorText, int domain, int code);
+
+    int domain() const { return m_domain; }
+    int code() const { return m_code; }
+    // The engine's description of the failure, the printed form used on the console.
+    QString description() const { return m_description; }
+
+private:
+    QString m_description;
+    int m_domain;
+    int m_code;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "FakeStore.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Small product pages written for the tests, and the fake store's answer that serves one.
+namespace ProductPages {
+
+inline QByteArray page(const QByteArray& body, const QByteArray& head = {}) {
+    return "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\"><title>Test Product</title>" +
+           head + "</head><body>" + body + "</body></html>";
+}
+
+inline FakeStore::Response html(const QByteArray& document) {
+    FakeStore::Response response;
+    response.contentType = "text/html; charset=utf-8";
+    response.body = document;
+    return response;
+}
+
+// An address of the store's numbered image servers for one picture of one
+// screenshot: `identifier` picks the screenshot, `size` is "<width>x<height>".
+inline QString imageAddress(const QString& folder, int identifier, const QString& size,
+                            const QString& file = QStringLiteral("Screen.png")) {
+    return QStringLiteral("https://is2-ssl.mzstatic.com/image/thumb/%1/v4/0a/1b/2c/%2/%3/%4bb.png")
+        .arg(folder, QString::asprintf("%08x-4e2f-4a1b-9c3d-5e6f7a8b9c0d", 0x1000 + identifier), file, size);
+}
+
+} // namespace ProductPages

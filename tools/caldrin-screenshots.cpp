@@ -1,0 +1,360 @@
+// Renders each reusable view with realistic data and writes one PNG per view
+// (and per screen of the screenshot viewer) into the folder given as argument.
+// Everything is local: images are drawn here and served by the fake store on
+// 127.0.0.1, the store lives in a temporary folder. Meant to run under Xvfb
+// (scripts/screenshots), but works on any display.
+#include "AddToFavoritesSheet.h"
+#include "AppModel.h"
+#include "AppRowView.h"
+#include "FakeStore.h"
+#include "FavoritesService.h"
+#include "FixtureImages.h"
+#include "ImageLoader.h"
+#include "ModelContainer.h"
+#include "ModelContext.h"
+#include "NewFolderSheet.h"
+#include "ScreenshotViewerSheet.h"
+#include "SymbolTable.h"
+#include "SystemColors.h"
+#include "TextStyles.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+bool waitUntil(const std::function<bool()>& condition, int milliseconds = 8000) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+void settle(int milliseconds = 300) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+// The sample apps, one a line. "icon" replaces the drawn icon's address;
+// "from", "to" and "glyph" draw the icon otherwise.
+constexpr const char* sampleApps = R"([
+{"id": "6502001", "name": "Lumen — Sleep Sounds & Stories", "developer": "Northwind Labs LLC", "category": "Health & Fitness", "price": "Free", "release": "Dec 4, 2026", "from": "#5b4bdb", "to": "#1f8ef1", "glyph": "☾", "rating": 4.7, "purchases": true, "screenshots": 6, "description": true, "fetched": true, "viewed": false, "favorite": true},
+{"id": "6502002", "name": "Pocket Ledger: Budget Planner", "developer": "Harbor Apps Inc.", "category": "Finance", "price": "$2.99", "release": "Dec 4, 2026", "from": "#11996b", "to": "#38d39f", "glyph": "$", "rating": 4.2, "purchases": false, "screenshots": 5, "description": true, "fetched": true, "viewed": true},
+{"id": "6502003", "name": "Tiny Tactics", "developer": "Moonbeam Games", "category": "Games", "price": "Free", "release": "Dec 3, 2026", "from": "#ff6b3d", "to": "#ffb347", "glyph": "♞"},
+{"id": "6502004", "name": "Fieldnote – Bird ID", "developer": "Audubon Circle", "category": "Reference", "price": "$0.99", "release": "Dec 3, 2026", "from": "#2d6a4f", "to": "#95d5b2", "glyph": "✎", "purchases": false, "screenshots": 0, "description": true, "fetched": true, "viewed": true},
+{"id": "6502005", "name": "禅 Garden: Mindful Moments, Breathing & Calm for Everyone", "developer": "Kōan Studio 株式会社", "category": "Lifestyle", "price": "Free", "release": "Dec 2, 2026", "icon": "not a url", "rating": 3.9, "purchases": true, "screenshots": 3, "favorite": true},
+{"id": "6502006", "name": "Stacks — Focus Timer", "developer": "Ida Berg", "category": "Productivity", "price": "$4.99", "release": "Dec 1, 2026", "from": "#e03e6b", "to": "#ff8aa8", "glyph": "◷", "rating": 4.9, "purchases": false, "screenshots": 4, "description": true, "fetched": true, "viewed": true}
+])";
+
+template <class T> std::optional<T> optionalValue(const QJsonObject& object, const char* key) {
+    const QJsonValue value = object.value(QLatin1String(key));
+    if (value.isUndefined())
+        return std::nullopt;
+    return value.toVariant().value<T>();
+}
+
+class Renderer {
+public:
+    Renderer(const QString& outputDirectory, const QString& scratch)
+        : m_output(outputDirectory)
+        , m_scratch(scratch) {}
+
+    bool run() {
+        m_store.setFixturesDirectory(m_scratch + QStringLiteral("/fixtures"));
+        if (!m_store.listen()) {
+            std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
+            return false;
+        }
+        m_container = ModelContainer::open(m_scratch + QStringLiteral("/data/caldrin.sqlite"));
+        makeData();
+        m_host.setWindowTitle(QStringLiteral("Caldrin"));
+        m_host.resize(1100, 760);
+        m_host.show();
+        bool ok = appList();
+        ok = addToFavorites() && ok;
+        ok = newFolder() && ok;
+        ok = viewer() && ok;
+        ok = symbols() && ok;
+        return ok;
+    }
+
+private:
+    QString image(const QString& file) const { return m_store.origin() + QStringLiteral("/images/") + file; }
+
+    void makeData() {
+        const QString fixtures = m_scratch + QStringLiteral("/fixtures");
+        ModelContext& context = m_container->mainContext();
+        FavoritesService service(context);
+        service.createFolder(QStringLiteral("Try this week"));
+        service.createFolder(QStringLiteral("Games night"));
+        service.createFolder(
+            QStringLiteral("A folder with a very long name that will not fit into the picker at "
+                           "all, however wide the sheet may be"));
+        const QJsonArray entries = QJsonDocument::fromJson(sampleApps).array();
+        for (const QJsonValue& entry : entries) {
+            const QJsonObject sample = entry.toObject();
+            const QString appleID = sample.value(QLatin1String("id")).toString();
+            const QString name = sample.value(QLatin1String("name")).toString();
+            auto app = QSharedPointer<AppModel>::create();
+            app->setAppleID(appleID);
+            app->setName(name);
+            app->setBundleID(QStringLiteral("com.example.") + appleID);
+            app->setDeveloperName(sample.value(QLatin1String("developer")).toString());
+            app->setAppStoreURL(QStringLiteral("https://apps.apple.com/us/app/id") + appleID);
+            app->setCategory(sample.value(QLatin1String("category")).toString());
+            app->setPriceLabel(sample.value(QLatin1String("price")).toString());
+            app->setReleaseDateString(sample.value(QLatin1String("release")).toString());
+            const QColor accent(sample.value(QLatin1String("from")).toString(QStringLiteral("#8e6c4a")));
+            if (sample.contains(QLatin1String("icon"))) {
+                app->setIconURL(sample.value(QLatin1String("icon")).toString());
+            } else {
+                const QString file = appleID + QStringLiteral(".png");
+                FixtureImages::writeImage(
+                    fixtures, file,
+                    FixtureImages::appIcon(256, accent, QColor(sample.value(QLatin1String("to")).toString()),
+                                           sample.value(QLatin1String("glyph")).toString()));
+                app->setIconURL(image(file));
+            }
+            if (const auto count = optionalValue<int>(sample, "screenshots")) {
+                QStringList urls;
+                for (int i = 0; i < *count; ++i) {
+                    const QString file = QStringLiteral("%1-shot%2.png").arg(appleID).arg(i);
+                    FixtureImages::writeImage(fixtures, file,
+                                              FixtureImages::screenshot(QSize(590, 1278), accent,
+                                                                        name.section(QLatin1Char(' '), 0, 1),
+                                                                        i));
+                    urls.append(image(file));
+                }
+                app->setScreenshotURLs(urls);
+            }
+            app->setRating(optionalValue<double>(sample, "rating"));
+            app->setHasInAppPurchases(optionalValue<bool>(sample, "purchases"));
+            if (sample.value(QLatin1String("description")).toBool())
+                app->setAppDescription(QStringLiteral("A calm companion for better nights."));
+            app->setDetailsFetched(sample.value(QLatin1String("fetched")).toBool());
+            app->setIsViewed(sample.value(QLatin1String("viewed")).toBool());
+            m_apps.append(context.insert(app));
+            if (sample.value(QLatin1String("favorite")).toBool())
+                service.addToFavorites(appleID, QStringLiteral("Try this week"),
+                                       QStringLiteral("Looks great"));
+        }
+        context.save();
+    }
+
+    bool save(QWidget* widget, const QString& name) {
+        settle(150);
+        const QString path = m_output + QLatin1Char('/') + name + QStringLiteral(".png");
+        if (!widget->grab().save(path)) {
+            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+            return false;
+        }
+        std::printf("%s\n", qPrintable(path));
+        return true;
+    }
+
+    bool appList() {
+        ModelContext& context = m_container->mainContext();
+        QWidget window;
+        window.setWindowTitle(QStringLiteral("App list"));
+        auto* layout = new QVBoxLayout(&window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* list = new QListView(&window);
+        list->setUniformItemSizes(true);
+        list->setFrameShape(QFrame::NoFrame);
+        auto* model = new QStandardItemModel(list);
+        for (const auto& app : std::as_const(m_apps)) {
+            auto* item = new QStandardItem(app->name());
+            item->setData(QVariant::fromValue(app.data()), AppRowView::RecordRole);
+            item->setEditable(false);
+            model->appendRow(item);
+        }
+        auto* delegate = new AppRowView(&context, list);
+        list->setItemDelegate(delegate);
+        list->setModel(model);
+        layout->addWidget(list);
+        window.resize(440, AppRowView::rowHeight(list->font()) * int(m_apps.size()) + 4);
+        window.show();
+        list->setCurrentIndex(model->index(1, 0));
+        ImageLoader* loader = ImageLoader::shared();
+        const bool loaded = waitUntil([&] {
+            for (const auto& app : std::as_const(m_apps)) {
+                const ImageLoader::State state = loader->state(app->iconURL().value_or(QString()));
+                if (state == ImageLoader::State::Loading || state == ImageLoader::State::Idle)
+                    return false;
+            }
+            return delegate->favoritesService() != nullptr;
+        });
+        if (!loaded)
+            std::fprintf(stderr, "app list: icons did not arrive in time\n");
+        return save(&window, QStringLiteral("app-list")) && loaded;
+    }
+
+    bool addToFavorites() {
+        FavoritesService service(m_container->mainContext());
+        auto* sheet = new AddToFavoritesSheet(m_apps.first(), service, &m_host);
+        sheet->open();
+        sheet->commentEditor()->setPlainText(QStringLiteral("Lovely rain sounds — try the 'Harbour' story."));
+        auto* icon = sheet->findChild<QWidget*>(QStringLiteral("appIcon"));
+        const QString address = m_apps.first()->iconURL().value_or(QString());
+        waitUntil([&] { return ImageLoader::shared()->state(address) == ImageLoader::State::Loaded; });
+        bool ok = icon && save(sheet, QStringLiteral("add-to-favorites"));
+        sheet->folderPicker()->showPopup();
+        settle(200);
+        QWidget* popup = sheet->folderPicker()->view()->window();
+        ok = save(popup, QStringLiteral("add-to-favorites-picker")) && ok;
+        sheet->folderPicker()->hidePopup();
+        sheet->close();
+        return ok;
+    }
+
+    bool newFolder() {
+        auto* sheet = new NewFolderSheet([](const QString&) {}, &m_host);
+        sheet->open();
+        const bool empty = save(sheet, QStringLiteral("new-folder-empty"));
+        sheet->nameField()->setText(QStringLiteral("Puzzle games"));
+        const bool ok = save(sheet, QStringLiteral("new-folder"));
+        sheet->close();
+        return empty && ok;
+    }
+
+    bool viewerScreen(const QStringList& shots, int index, const QString& name,
+                      ScreenshotViewerSheet::Screen expected, std::chrono::milliseconds timeout,
+                      const std::function<void(ScreenshotViewerSheet*)>& prepare = {}) {
+        auto* sheet = new ScreenshotViewerSheet(shots.value(index), shots, &m_host, nullptr, timeout);
+        sheet->open();
+        if (prepare)
+            prepare(sheet);
+        const bool reached = waitUntil([&] { return sheet->screen() == expected; });
+        if (!reached)
+            std::fprintf(stderr, "%s: the viewer did not reach the expected screen\n", qPrintable(name));
+        settle(400); // let a zoom animation end
+        const bool ok = save(sheet, name) && reached;
+        sheet->close();
+        return ok;
+    }
+
+    bool viewer() {
+        const QStringList shots = m_apps.first()->screenshotURLs().value_or(QStringList());
+        using Screen = ScreenshotViewerSheet::Screen;
+        const auto normal = ScreenshotViewerSheet::defaultLoadingTimeout;
+        bool ok = viewerScreen(shots, 2, QStringLiteral("screenshot-viewer"), Screen::Image, normal);
+        ok = viewerScreen(shots, 0, QStringLiteral("screenshot-viewer-zoomed"), Screen::Image, normal,
+                          [](ScreenshotViewerSheet* sheet) {
+                              sheet->zoomIn();
+                              sheet->zoomIn();
+                              sheet->zoomIn();
+                              sheet->zoomIn();
+                          }) &&
+             ok;
+        FakeStore::Response stall;
+        stall.contentType = "image/png";
+        stall.body = FixtureImages::png(FixtureImages::solid(QSize(400, 800), Qt::gray));
+        stall.behaviour = FakeStore::Behaviour::Stall;
+        m_store.setResponse(QStringLiteral("/images/stalled.png"), stall);
+        m_store.setResponse(QStringLiteral("/images/stalled-too.png"), stall);
+        const QStringList broken{image(QStringLiteral("missing.png")), image(QStringLiteral("stalled.png")),
+                                 image(QStringLiteral("stalled-too.png"))};
+        ok = viewerScreen(broken, 0, QStringLiteral("screenshot-viewer-failed"), Screen::Failure, normal) &&
+             ok;
+        ok = viewerScreen(broken, 1, QStringLiteral("screenshot-viewer-loading"), Screen::Loading, normal) &&
+             ok;
+        ok = viewerScreen(broken, 2, QStringLiteral("screenshot-viewer-timeout"), Screen::Timeout,
+                          std::chrono::milliseconds(500)) &&
+             ok;
+        return ok;
+    }
+
+    // Every symbol in the colours the views use, and its bundled drawing.
+    bool symbols() {
+        const QStringList names = SymbolTable::symbolNames();
+        const int rowHeight = 40;
+        QImage sheet(760, rowHeight * int(names.size()) + 20, QImage::Format_ARGB32_Premultiplied);
+        sheet.fill(Qt::white);
+        QPainter painter(&sheet);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QList<QColor> colors{QColor(30, 30, 30),     SystemColors::blue(),   SystemColors::green(),
+                                   SystemColors::yellow(), SystemColors::purple(), SystemColors::red()};
+        QFont font = QApplication::font();
+        painter.setFont(font);
+        for (int row = 0; row < names.size(); ++row) {
+            const int y = 10 + row * rowHeight;
+            const QString& name = names[row];
+            painter.setPen(Qt::black);
+            painter.drawText(QRect(10, y, 260, rowHeight), Qt::AlignVCenter, name);
+            painter.setPen(QColor(120, 120, 120));
+            painter.drawText(QRect(270, y, 200, rowHeight), Qt::AlignVCenter,
+                             SymbolTable::comesFromTheme(name) ? SymbolTable::themeIconName(name)
+                                                               : QStringLiteral("(bundled)"));
+            for (int c = 0; c < colors.size(); ++c)
+                SymbolTable::paint(painter, QRectF(470 + c * 36, y + 4, 32, 32), name, colors[c]);
+            painter.fillRect(QRect(700, y + 2, 36, 36), QColor(200, 200, 200));
+            QIcon(SymbolTable::fallbackPath(name)).paint(&painter, QRect(702, y + 4, 32, 32));
+        }
+        painter.end();
+        const QString path = m_output + QStringLiteral("/symbols.png");
+        if (!sheet.save(path))
+            return false;
+        std::printf("%s\n", qPrintable(path));
+        return true;
+    }
+
+    QString m_output;
+    QString m_scratch;
+    FakeStore m_store;
+    std::unique_ptr<ModelContainer> m_container;
+    QList<QSharedPointer<AppModel>> m_apps;
+    QWidget m_host;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: caldrin-screenshots OUTPUT_DIRECTORY\n");
+        return 2;
+    }
+    // Fresh settings, data and caches, so nothing of the user's is read or touched.
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return 1;
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+        const QString path = scratch.filePath(QString::fromLatin1(name));
+        QDir().mkpath(path);
+        qputenv(name, path.toUtf8());
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Caldrin"));
+    SymbolTable::installIconTheme();
+    const QString output = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    if (!QDir().mkpath(output)) {
+        std::fprintf(stderr, "cannot create %s\n", argv[1]);
+        return 1;
+    }
+    Renderer renderer(output, scratch.path());
+    return renderer.run() ? 0 : 1;
+}
