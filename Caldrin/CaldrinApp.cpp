@@ -1,7 +1,9 @@
 #include "CaldrinApp.h"
 
+#include "AppCollectorService.h"
 #include "Console.h"
 #include "ModelContainer.h"
+#include "ModelContext.h"
 #include "StoreError.h"
 
 #include <QFile>
@@ -17,6 +19,7 @@ CaldrinApp::CaldrinApp(const QString& storePath, QObject* parent)
 
 CaldrinApp::~CaldrinApp() {
     m_window.reset();
+    m_collector.reset();
 }
 
 std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path, const FileRemover& removeFile) {
@@ -62,4 +65,6 @@ void CaldrinApp::showWindow() {
     window->resize(640, 400);
     window->show();
     m_window = std::move(window);
+    m_collector = std::make_unique<AppCollectorService>(sharedModelContainer->mainContext());
+    m_collector->startCollecting();
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class AppCollectorService;
 class ModelContainer;
 class QWidget;
 
@@ -34,4 +35,5 @@ public:
 
 private:
     std::unique_ptr<QWidget> m_window;
+    std::unique_ptr<AppCollectorService> m_collector;
 };

@@ -4,6 +4,7 @@
 #include "ConsoleCapture.h"
 #include "FakeStore.h"
 #include "HttpFetcher.h"
+#include "StoreDocuments.h"
 #include "iTunesAPIError.h"
 #include "iTunesRSSResponse.h"
 #include "iTunesService.h"
@@ -29,39 +30,12 @@ namespace {
 
 const QString kDemoFixtures = QStringLiteral(CALDRIN_FIXTURES_DIR "/demo");
 
-// A complete entry, every optional part present.
 QJsonObject feedEntry(const QString& id, const QString& name = QString()) {
-    const QString title = name.isEmpty() ? QStringLiteral("App ") + id : name;
-    const QString page = QStringLiteral("https://apps.example/us/app/x/id") + id;
-    auto image = [&](const char* height) {
-        return QJsonObject{{"label", QStringLiteral("https://img.example/%1/%2.png").arg(id, height)},
-                           {"attributes", QJsonObject{{"height", height}}}};
-    };
-    return QJsonObject{
-        {"im:name", QJsonObject{{"label", title}}},
-        {"im:image", QJsonArray{image("53"), image("75"), image("100")}},
-        {"summary", QJsonObject{{"label", "ignored"}}},
-        {"im:price", QJsonObject{{"label", "$1.99"},
-                                 {"attributes", QJsonObject{{"amount", "1.99000"}, {"currency", "USD"}}}}},
-        {"im:contentType", QJsonObject{{"attributes", QJsonObject{{"term", "Application"}}}}},
-        {"rights", QJsonObject{{"label", "© 2024 Example"}}},
-        {"title", QJsonObject{{"label", title + " - Example Dev"}}},
-        {"link", QJsonObject{{"attributes", QJsonObject{{"rel", "alternate"}, {"href", page}}}}},
-        {"id",
-         QJsonObject{{"label", page},
-                     {"attributes", QJsonObject{{"im:id", id}, {"im:bundleId", "com.example.app" + id}}}}},
-        {"im:artist", QJsonObject{{"label", "Example Dev"},
-                                  {"attributes", QJsonObject{{"href", "https://apps.example/dev/id9"}}}}},
-        {"category",
-         QJsonObject{{"attributes", QJsonObject{{"im:id", "6014"}, {"term", "Games"}, {"label", "Games"}}}}},
-        {"im:releaseDate", QJsonObject{{"label", "2024-03-15T00:00:00-07:00"},
-                                       {"attributes", QJsonObject{{"label", "March 15, 2024"}}}}},
-    };
+    return StoreDocuments::feedEntry(id, name);
 }
 
 QByteArray feedDocument(const QJsonArray& entries) {
-    return QJsonDocument(QJsonObject{{"feed", QJsonObject{{"entry", entries}, {"updated", "x"}}}})
-        .toJson(QJsonDocument::Compact);
+    return StoreDocuments::feedDocument(entries);
 }
 
 // `root` with the value at `path` replaced, or removed when `value` is undefined.

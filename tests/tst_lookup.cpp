@@ -2,6 +2,7 @@
 #include "AppDetailsService.h"
 #include "AsyncTest.h"
 #include "ConsoleCapture.h"
+#include "StoreDocuments.h"
 #include "FakeStore.h"
 #include "iTunesLookupResponse.h"
 #include "NumberText.h"
@@ -22,8 +23,7 @@ Q_DECLARE_METATYPE(FakeStore::Response)
 namespace {
 
 QByteArray lookupDocument(qint64 count, const QJsonArray& results) {
-    return QJsonDocument(QJsonObject{{"resultCount", count}, {"results", results}})
-        .toJson(QJsonDocument::Compact);
+    return StoreDocuments::lookupDocument(count, results);
 }
 
 QByteArray oneResult(const QByteArray& resultJson) {

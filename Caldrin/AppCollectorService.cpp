@@ -1,0 +1,187 @@
+#include "AppCollectorService.h"
+
+#include "AppModel.h"
+#include "BuiltInConfiguration.h"
+#include "Console.h"
+#include "ErrorText.h"
+#include "ModelContext.h"
+#include "NotificationService.h"
+#include "SqliteStatement.h"
+#include "StoreError.h"
+
+#include <QPointer>
+#include <QSettings>
+#include <QTimer>
+
+#include <qcoro/qcorotimer.h>
+
+namespace {
+
+QSettings userSettings() {
+    return QSettings(QStringLiteral("Caldrin"), QStringLiteral("Caldrin"));
+}
+
+const QString kLastFetchDate = QStringLiteral("lastFetchDate");
+
+} // namespace
+
+AppCollectorService::AppCollectorService(ModelContext& modelContext, QObject* parent)
+    : AppCollectorService(modelContext, Timing(), parent) {}
+
+AppCollectorService::AppCollectorService(ModelContext& modelContext, Timing timing, QObject* parent)
+    : QObject(parent)
+    , m_itunesAPI(BuiltInConfiguration::storeOrigin(), timing.queue.http)
+    , m_timing(timing)
+    , m_modelContext(modelContext)
+    , m_detailsQueue(new DetailsFetchQueue(modelContext, timing.queue, this)) {
+    loadLastFetchDate();
+    // Both start once the main thread is free, in this order; nobody waits for them.
+    QTimer::singleShot(0, this, &AppCollectorService::requestPermission);
+    QTimer::singleShot(0, this, &AppCollectorService::startIncompleteCheck);
+}
+
+AppCollectorService::~AppCollectorService() {
+    // Views may already be gone: stop without telling anyone.
+    blockSignals(true);
+    stopCollecting();
+}
+
+void AppCollectorService::requestPermission() {
+    NotificationService::requestPermission();
+}
+
+void AppCollectorService::startIncompleteCheck() {
+    checkForIncompleteApps();
+}
+
+void AppCollectorService::startRun() {
+    fetchNewApps();
+}
+
+void AppCollectorService::setStatusMessage(const QString& message) {
+    m_statusMessage = message;
+    emit changed();
+}
+
+void AppCollectorService::startCollecting() {
+    if (m_isCollecting)
+        return;
+    m_isCollecting = true;
+    setStatusMessage(QStringLiteral("Collection started"));
+    QTimer::singleShot(0, this, &AppCollectorService::startRun);
+    m_timer = new QTimer(this);
+    m_timer->setInterval(m_timing.interval);
+    // The timer is the collector's child: it cannot outlive it.
+    connect(m_timer, &QTimer::timeout, this, &AppCollectorService::startRun);
+    m_timer->start();
+    emit changed();
+}
+
+void AppCollectorService::stopCollecting() {
+    if (m_timer) {
+        m_timer->stop();
+        m_timer->deleteLater();
+        m_timer = nullptr;
+    }
+    m_isCollecting = false;
+    setStatusMessage(QStringLiteral("Collection stopped"));
+}
+
+QCoro::Task<> AppCollectorService::fetchNewApps() {
+    QPointer<AppCollectorService> self(this);
+    setStatusMessage(QStringLiteral("Fetching new apps..."));
+    Console::print(QStringLiteral("🔄 Starting to fetch new apps..."));
+    try {
+        QCoro::Task<QList<AppEntry>> fetching = m_itunesAPI.fetchAllFeeds(country(), kFeedLimit);
+        const QList<AppEntry> entries = co_await fetching;
+        if (!self)
+            co_return;
+        Console::print(QStringLiteral("✅ Fetched %1 apps from iTunes API").arg(entries.size()));
+        setStatusMessage(QStringLiteral("Saving %1 apps to database...").arg(entries.size()));
+
+        qint64 added = 0;
+        qint64 skipped = 0;
+        QList<QSharedPointer<AppModel>> newApps;
+        const qsizetype batches = (entries.size() + kBatchSize - 1) / kBatchSize;
+        Console::print(
+            QStringLiteral("📦 Processing %1 apps in %2 batches of 20").arg(entries.size()).arg(batches));
+        for (qsizetype batch = 0; batch < batches; ++batch) {
+            Console::print(QStringLiteral("📦 Processing batch %1/%2...").arg(batch + 1).arg(batches));
+            const qsizetype end = std::min(entries.size(), (batch + 1) * kBatchSize);
+            for (qsizetype i = batch * kBatchSize; i < end; ++i) {
+                const AppEntry& entry = entries.at(i);
+                // Sees records that another run inserted and has not saved yet.
+                const qint64 known =
+                    m_modelContext.count<AppModel>(FetchDescriptor::equal("appleID", entry.id.attributes.id));
+                if (known > 0) {
+                    ++skipped;
+                    continue;
+                }
+                auto app = m_modelContext.insert(QSharedPointer<AppModel>::create(entry));
+                ++added;
+                newApps.append(app);
+            }
+            m_modelContext.save();
+            Console::print(QStringLiteral("💾 Saved batch %1 - Total saved: %2").arg(batch + 1).arg(added));
+            QCoro::Task<> pause = QCoro::sleepFor(m_timing.batchPause);
+            co_await pause;
+            if (!self)
+                co_return;
+        }
+
+        m_lastFetchDate = QDateTime::currentDateTimeUtc();
+        setStatusMessage(
+            QStringLiteral("✓ Saved %1 new apps, skipped %2 duplicates").arg(added).arg(skipped));
+        saveLastFetchDate();
+        if (added > 0)
+            NotificationService::sendNewAppsNotification(added);
+        if (!newApps.isEmpty()) {
+            Console::print(QStringLiteral("📋 Adding %1 apps to details queue").arg(newApps.size()));
+            m_detailsQueue->addToQueue(newApps);
+        }
+    } catch (const std::exception& error) {
+        if (!self)
+            co_return;
+        const QString description = ErrorText::describe(error);
+        setStatusMessage(QStringLiteral("Error: ") + description);
+        Console::print(QStringLiteral("❌ Error fetching apps: ") + description);
+        Console::print(QStringLiteral("❌ Error details: ") + description);
+    }
+}
+
+QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
+    Console::print(QStringLiteral("🔍 Checking for incomplete apps on startup..."));
+    QList<QSharedPointer<AppModel>> incomplete;
+    try {
+        // The selection is made by the database, in the store's own order, so a
+        // million complete records are never loaded to find the few that are not.
+        incomplete = m_modelContext.fetchWhere<AppModel>("detailsFetched = 0 OR screenshotURLs IS NULL OR "
+                                                         "screenshotURLs = '[]' OR appDescription IS NULL");
+    } catch (const StoreError& error) {
+        Console::print(QStringLiteral("❌ Error checking incomplete apps: ") + error.description());
+        co_return;
+    }
+    if (incomplete.isEmpty()) {
+        Console::print(QStringLiteral("✅ All apps have complete data"));
+        co_return;
+    }
+    Console::print(QStringLiteral("📋 Found %1 incomplete apps, adding to queue...").arg(incomplete.size()));
+    m_detailsQueue->addToQueue(incomplete);
+}
+
+void AppCollectorService::loadLastFetchDate() {
+    const QVariant stored = userSettings().value(kLastFetchDate);
+    // A text that looks like a date is not a date-time value.
+    if (stored.typeId() == QMetaType::QDateTime && stored.toDateTime().isValid()) {
+        m_lastFetchDate = stored.toDateTime();
+        emit changed();
+    }
+}
+
+void AppCollectorService::saveLastFetchDate() {
+    if (!m_lastFetchDate)
+        return;
+    QSettings settings = userSettings();
+    settings.setValue(kLastFetchDate, *m_lastFetchDate);
+    settings.sync();
+}
