@@ -206,6 +206,13 @@ QWidget* ContentView::makeSidebar() {
     m_categoryView->setItemDelegate(new CategoryRowView(m_categoryView));
     m_categoryView->setAutoFillBackground(false);
     m_categoryView->viewport()->setAutoFillBackground(false);
+    // Before the view: a view in single selection moves its selection to a
+    // neighbour when the chosen row goes, which is not the user's choice.
+    connect(m_categories, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this] { ++m_categoriesChanging; });
+    connect(m_categories, &QAbstractItemModel::rowsRemoved, this, [this] { --m_categoriesChanging; });
+    connect(m_categories, &QAbstractItemModel::modelAboutToBeReset, this, [this] { ++m_categoriesChanging; });
+    connect(m_categories, &QAbstractItemModel::modelReset, this, [this] { --m_categoriesChanging; });
     m_categoryView->setModel(m_categories);
     connect(m_categoryView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ContentView::categorySelectionChanged);
@@ -348,22 +355,35 @@ bool ContentView::eventFilter(QObject* watched, QEvent* event) {
         case Qt::Key_Down:
         case Qt::Key_PageUp:
         case Qt::Key_PageDown:
-            if (m_listStack->currentWidget() == m_listView) {
+            if (m_listStack->currentWidget() != m_listView)
+                break;
+            // Nothing chosen yet: the first app is the first stop.
+            if (!m_listView->selectionModel()->hasSelection() && m_list->rowCount() > 0)
+                m_listView->selectionModel()->setCurrentIndex(m_rows->index(0, 0),
+                                                              QItemSelectionModel::ClearAndSelect);
+            else
                 QCoreApplication::sendEvent(m_listView, event);
-                return true;
-            }
-            break;
+            return true;
         default:
             break;
         }
-    } else if (watched == m_listView && event->type() == QEvent::KeyPress) {
-        // The load-more row is a button, not an app: the arrows stop at the last app.
+    } else if (watched == m_listView && event->type() == QEvent::KeyPress && !m_forwardingListKey) {
+        // The load-more row is a button, not an app, and the list will not
+        // move onto it: a jump that would land there goes to the last app.
         const auto* key = static_cast<QKeyEvent*>(event);
         const int footer = m_rows->loadMoreRow();
-        const int current = m_listView->currentIndex().row();
-        if (footer >= 0 && current == footer - 1 &&
-            (key->key() == Qt::Key_Down || key->key() == Qt::Key_PageDown || key->key() == Qt::Key_End))
+        if (footer > 0 && (key->key() == Qt::Key_End || key->key() == Qt::Key_PageDown)) {
+            const QModelIndex before = m_listView->currentIndex();
+            m_forwardingListKey = true;
+            QCoreApplication::sendEvent(m_listView, event);
+            m_forwardingListKey = false;
+            if (m_listView->currentIndex() == before && before.row() != footer - 1) {
+                m_listView->selectionModel()->setCurrentIndex(m_rows->index(footer - 1, 0),
+                                                              QItemSelectionModel::ClearAndSelect);
+                m_listView->scrollTo(m_rows->index(footer, 0));
+            }
             return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -533,7 +553,7 @@ void ContentView::markAsViewed(AppModel& app) {
 // ---- Categories
 
 void ContentView::categorySelectionChanged() {
-    if (m_syncingCategory)
+    if (m_syncingCategory || m_categoriesChanging)
         return;
     const QModelIndexList selected = m_categoryView->selectionModel()->selectedIndexes();
     // Deselecting every row is not a choice the list offers: "All" stays

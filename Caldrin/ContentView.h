@@ -161,6 +161,8 @@ private:
     // Set while the list's rows change: a selection lost to that is not the
     // user's choice.
     int m_listChanging = 0;
+    int m_categoriesChanging = 0;
     bool m_syncingSelection = false;
     bool m_syncingCategory = false;
+    bool m_forwardingListKey = false;
 };
