@@ -33,6 +33,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using Style = TextStyles::Style;
@@ -47,6 +48,7 @@ constexpr int kSidebarSpacing = 16;
 constexpr int kSearchIconSize = 16;
 constexpr int kLoadMoreIconSize = 16;
 constexpr int kLoadMorePadding = 8;
+constexpr std::chrono::milliseconds kCollectorStartFallback{500};
 
 const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kSplitterKey = QStringLiteral("window/generalSplitter");
@@ -127,6 +129,8 @@ ContentView::ContentView(ModelContext& modelContext,
     general->addWidget(m_splitter);
     m_pages->addWidget(m_generalPage);
     m_generalPage->installEventFilter(this);
+    m_listView->viewport()->installEventFilter(this);
+    m_emptyState->installEventFilter(this);
 
     m_favoritesPage = new QWidget(m_pages);
     m_favoritesPage->setObjectName(QStringLiteral("favoritesPage"));
@@ -345,7 +349,17 @@ void ContentView::setupCollector() {
 
 bool ContentView::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_generalPage && event->type() == QEvent::Show) {
-        setupCollector();
+        // The collector starts once the tab has been painted: its start-up
+        // work (reading the store for incomplete apps, the web engine) would
+        // otherwise keep the first look at the list waiting. Should no paint
+        // come (a window never exposed), it starts a moment later anyway.
+        if (!m_collectorService && !m_collectorScheduled) {
+            m_collectorScheduled = true;
+            QTimer::singleShot(kCollectorStartFallback, this, &ContentView::setupCollector);
+        }
+    } else if ((watched == m_listView->viewport() || watched == m_emptyState) &&
+               event->type() == QEvent::Paint && m_collectorScheduled && !m_collectorService) {
+        QTimer::singleShot(0, this, &ContentView::setupCollector);
     } else if (watched == m_searchField && event->type() == QEvent::KeyPress) {
         // The arrows move through the list while typing, as in any search field
         // over a list.

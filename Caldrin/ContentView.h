@@ -64,7 +64,8 @@ public:
     // Selects an app as a click on its row would (null: no selection).
     void setSelectedApp(const QSharedPointer<AppModel>& app);
 
-    // Creates and starts the collector, once.
+    // Creates and starts the collector, once. Done by the window itself right
+    // after the General tab's first paint.
     void setupCollector();
     // Marks the app viewed and saves, unless it is viewed already.
     void markAsViewed(AppModel& app);
@@ -165,4 +166,5 @@ private:
     bool m_syncingSelection = false;
     bool m_syncingCategory = false;
     bool m_forwardingListKey = false;
+    bool m_collectorScheduled = false;
 };

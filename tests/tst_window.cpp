@@ -164,7 +164,7 @@ private:
 
     // The collector's first run (with empty feeds) is over.
     void waitForFirstRun(ContentView& window) {
-        QVERIFY(window.collectorService());
+        QTRY_VERIFY(window.collectorService());
         QTRY_VERIFY_WITH_TIMEOUT(window.collectorService()->statusMessage().startsWith(QStringLiteral("✓")),
                                  10000);
     }
@@ -499,9 +499,11 @@ private slots:
         QVERIFY(!window.collectorService()); // created when the General tab first shows
         QCOMPARE(window.collectorBox()->startStopButton()->isVisible(), false);
         window.show();
+        // Started once the tab has been painted, not before.
+        QVERIFY(!window.collectorService());
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(window.collectorService());
         AppCollectorService* collector = window.collectorService();
-        QVERIFY(collector);
         QVERIFY(collector->isCollecting());
         CollectorBox* box = window.collectorBox();
         QCOMPARE(box->startStopButton()->text(), QStringLiteral("Stop Collecting"));
@@ -636,8 +638,8 @@ private slots:
         QCOMPARE(picker->segments().at(0)->text(), QStringLiteral("General"));
         QCOMPARE(picker->segments().at(1)->text(), QStringLiteral("Favorites"));
         QCOMPARE(picker->currentIndex(), 0);
+        QTRY_VERIFY(window.collectorService());
         AppCollectorService* collector = window.collectorService();
-        QVERIFY(collector);
         search(window, QStringLiteral("App 1"));
         clickRow(window.appListView(), 0);
         const AppRef selected = window.selectedApp();
