@@ -376,6 +376,26 @@ private slots:
                  QStringList{QStringLiteral("🚀 Starting queue processing: 2 apps")});
     }
 
+    // Apps queued by identity are read when their turn comes; one deleted
+    // meanwhile is passed over.
+    void storedApps_areReadWhenTheirTurnComes() {
+        const AppRef kept = storedApp(QStringLiteral("41"));
+        const AppRef gone = storedApp(QStringLiteral("42"));
+        serveLookup(QStringLiteral("41"), QJsonObject{{"screenshotUrls", strings({"s"})}});
+        const qint64 keptId = kept->persistentId();
+        const qint64 goneId = gone->persistentId();
+        DetailsFetchQueue queue(context(), fast());
+        ConsoleCapture console;
+        queue.addToQueue(QList<DetailsFetchQueue::Waiting>{{nullptr, goneId, QStringLiteral("42")},
+                                                           {nullptr, keptId, QStringLiteral("41")}});
+        context().remove(gone.data());
+        context().save();
+        QTRY_VERIFY_WITH_TIMEOUT(console.contains(QStringLiteral("✅ Queue processing complete")), 10000);
+        QVERIFY(kept->detailsFetched());
+        QCOMPARE(console.linesStartingWith(QStringLiteral("🔍 Processing: ")),
+                 QStringList{QStringLiteral("🔍 Processing: App 41")});
+    }
+
     void drain_picksUpAppsAddedMeanwhile_andStopsAfterClear() {
         QList<AppRef> apps;
         for (int i = 0; i < 5; ++i) {
