@@ -11,6 +11,7 @@
 #include "PrivateSessionBus.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
+#include "WebEngineTestMain.h"
 
 #include <QApplication>
 #include <QJsonArray>
@@ -412,14 +413,7 @@ private slots:
 int main(int argc, char* argv[]) {
     PrivateSessionBus bus;
     QTemporaryDir home;
-    for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-            "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\"");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    prepareWebEngineTestEnvironment(home);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Caldrin"));
     TestCollector test;

@@ -10,6 +10,7 @@
 #include "ProductPages.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
+#include "WebEngineTestMain.h"
 
 #include <QApplication>
 #include <QJsonArray>
@@ -425,20 +426,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    QTemporaryDir home;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-            "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\"");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Caldrin"));
-    TestQueue test;
-    return QTest::qExec(&test, argc, argv);
-}
+CALDRIN_WEBENGINE_TEST_MAIN(TestQueue)
 
 #include "tst_queue.moc"
