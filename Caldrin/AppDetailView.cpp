@@ -492,6 +492,7 @@ void AppDetailView::refreshPurchaseItems(const QList<IAPItem>& items) {
         layout->addWidget(LabelStyles::make(item.price, TextStyles::font(Style::Caption, QFont::Medium),
                                             SystemColors::purple(), row));
         m_purchaseRows->addWidget(row, 0, Qt::AlignLeft);
+        row->show(); // at once, not when the layout gets round to it
     }
 }
 
@@ -514,6 +515,7 @@ void AppDetailView::refreshScreenshots() {
         auto* thumbnail = new ScreenshotThumbnail(address, strip, m_options.loader);
         connect(thumbnail, &ScreenshotThumbnail::clicked, this, &AppDetailView::showScreenshot);
         m_thumbnailRow->insertWidget(m_thumbnailRow->count() - 1, thumbnail, 0, Qt::AlignTop);
+        thumbnail->show();
         m_thumbnails.append(thumbnail);
     }
 }
