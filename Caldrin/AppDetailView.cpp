@@ -264,7 +264,6 @@ QWidget* AppDetailView::buildInformation(QWidget* content) {
 
     m_purchaseList = new QWidget(section);
     m_purchaseList->setObjectName(QStringLiteral("purchaseList"));
-    m_purchaseList->setContentsMargins(0, 8, 0, 0);
     m_purchaseRows = column(m_purchaseList, 8);
     m_purchaseRows->setContentsMargins(0, 8, 0, 0);
     m_purchaseHeading = LabelStyles::make(QString(), TextStyles::font(Style::Subheadline, QFont::DemiBold),

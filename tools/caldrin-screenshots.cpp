@@ -36,6 +36,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QStandardItemModel>
@@ -410,6 +411,22 @@ private:
         if (!arrived)
             std::fprintf(stderr, "favorites: images did not arrive in time\n");
         ok = save(&view, QStringLiteral("favorites")) && arrived && ok;
+        // The row's menu with its folder submenu, and a folder's menu.
+        if (!view.appsList()->rows().isEmpty()) {
+            FavoriteAppRowView* row = view.appsList()->rows().first();
+            std::unique_ptr<QMenu> menu(row->contextMenu(nullptr));
+            menu->popup(row->mapToGlobal(QPoint(120, 40)));
+            QAction* move = menu->actions().first();
+            menu->setActiveAction(move);
+            move->menu()->popup(menu->mapToGlobal(menu->actionGeometry(move).topRight()));
+            ok = save(menu.get(), QStringLiteral("favorites-row-menu")) && ok;
+            ok = save(move->menu(), QStringLiteral("favorites-row-menu-folders")) && ok;
+        }
+        if (const QSharedPointer<FavoriteFolder> folder = view.selectedFolder()) {
+            std::unique_ptr<QMenu> menu(view.folderMenu(folder, nullptr));
+            menu->popup(view.mapToGlobal(QPoint(60, 120)));
+            ok = save(menu.get(), QStringLiteral("favorites-folder-menu")) && ok;
+        }
         // No folder chosen yet, and an empty folder.
         view.selectFolder(nullptr);
         ok = save(&view, QStringLiteral("favorites-no-folder")) && ok;
