@@ -279,12 +279,8 @@ QWidget* AppDetailView::buildNotice(QWidget* content) {
     row->setContentsMargins(defaultPadding, 12, defaultPadding, 12);
     row->setSpacing(8);
     const QFont subheadline = TextStyles::font(Style::Subheadline);
-    auto* symbol = new QLabel(m_notice);
-    const int side = SymbolLabel::symbolSide(subheadline) + 2;
-    symbol->setPixmap(SymbolTable::pixmap(QStringLiteral("info.circle"), side, SystemColors::orange(),
-                                          devicePixelRatioF()));
-    symbol->setFixedSize(side, side);
-    row->addWidget(symbol);
+    row->addWidget(SymbolLabel::image(QStringLiteral("info.circle"), SymbolLabel::symbolSide(subheadline) + 2,
+                                      SystemColors::orange(), m_notice));
     row->addWidget(LabelStyles::make(QStringLiteral("Extended details not loaded yet"), subheadline,
                                      SystemColors::secondary(palette()), m_notice),
                    1);

@@ -1,7 +1,7 @@
 #include "EmptyStateView.h"
 
 #include "LabelStyles.h"
-#include "SymbolTable.h"
+#include "SymbolLabel.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
 
@@ -15,10 +15,8 @@ EmptyStateView::EmptyStateView(const QString& symbol, const QColor& symbolColor,
     : QWidget(parent)
     , m_symbol(symbol)
     , m_title(LabelStyles::make(title, TextStyles::font(Style::Title2), titleColor, this)) {
-    auto* image = new QLabel(this);
+    QLabel* image = SymbolLabel::image(symbol, symbolSize, symbolColor, this);
     image->setObjectName(QStringLiteral("emptyStateSymbol"));
-    image->setPixmap(SymbolTable::pixmap(symbol, symbolSize, symbolColor, devicePixelRatioF()));
-    image->setFixedSize(symbolSize, symbolSize);
     m_title->setAlignment(Qt::AlignCenter);
     m_title->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);

@@ -11,7 +11,6 @@
 #include "FavoritesService.h"
 #include "LabelStyles.h"
 #include "SymbolLabel.h"
-#include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
 
@@ -32,11 +31,7 @@ namespace {
 constexpr int menuTextWidth = 320;
 
 QLabel* symbolView(const QString& symbol, const QFont& font, const QColor& color, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    const int side = SymbolLabel::symbolSide(font);
-    label->setPixmap(SymbolTable::pixmap(symbol, side, color, parent->devicePixelRatioF()));
-    label->setFixedSize(side, side);
-    return label;
+    return SymbolLabel::image(symbol, SymbolLabel::symbolSide(font), color, parent);
 }
 
 } // namespace

@@ -11,7 +11,6 @@
 #include "ModelContext.h"
 #include "StoreError.h"
 #include "SymbolLabel.h"
-#include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
 
@@ -59,11 +58,8 @@ FolderAppsListView::FolderAppsListView(QSharedPointer<FavoriteFolder> folder, Mo
     header->setFixedHeight(headerContentHeight() + 2 * defaultPadding);
     headerRow->setSpacing(8);
     const QFont title2 = TextStyles::font(Style::Title2, QFont::Bold);
-    auto* symbol = new QLabel(header);
-    const int side = SymbolLabel::symbolSide(title2);
-    symbol->setPixmap(SymbolTable::pixmap(QStringLiteral("folder.fill"), side, SystemColors::yellow(),
-                                          devicePixelRatioF()));
-    symbol->setFixedSize(side, side);
+    QLabel* symbol = SymbolLabel::image(QStringLiteral("folder.fill"), SymbolLabel::symbolSide(title2),
+                                        SystemColors::yellow(), header);
     m_title->setObjectName(QStringLiteral("folderName"));
     m_title->setFont(title2);
     m_count->setObjectName(QStringLiteral("appCount"));

@@ -1,5 +1,6 @@
 #include "SymbolLabel.h"
 
+#include "LabelStyles.h"
 #include "SymbolTable.h"
 
 #include <QEvent>
@@ -37,9 +38,7 @@ void SymbolLabel::setTextFont(const QFont& font) {
 
 void SymbolLabel::setTextColor(const QColor& color) {
     m_textColor = color;
-    QPalette palette = m_textView->palette();
-    palette.setColor(QPalette::WindowText, color);
-    m_textView->setPalette(palette);
+    LabelStyles::setColor(m_textView, color);
 }
 
 void SymbolLabel::setSymbolColor(const QColor& color) {
@@ -62,6 +61,13 @@ void SymbolLabel::setSpacing(int spacing) {
 
 int SymbolLabel::symbolSide(const QFont& font) {
     return qMax(8, qRound(QFontMetricsF(font).height() * 0.8));
+}
+
+QLabel* SymbolLabel::image(const QString& symbol, int side, const QColor& color, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setPixmap(SymbolTable::pixmap(symbol, side, color, parent ? parent->devicePixelRatioF() : 1.0));
+    label->setFixedSize(side, side);
+    return label;
 }
 
 void SymbolLabel::changeEvent(QEvent* event) {

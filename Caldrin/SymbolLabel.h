@@ -33,6 +33,8 @@ public:
 
     // The side of a symbol shown at the size of a font.
     static int symbolSide(const QFont& font);
+    // A symbol alone, tinted, in a label of its own size.
+    static QLabel* image(const QString& symbol, int side, const QColor& color, QWidget* parent);
 
 protected:
     void changeEvent(QEvent* event) override;
