@@ -397,8 +397,10 @@ void AppDetailView::refresh() {
     const std::optional<QString>& description = m_app->appDescription();
     m_description->setVisible(description.has_value());
     m_descriptionDivider->setVisible(description.has_value());
-    if (description && m_descriptionText->text() != *description)
-        m_descriptionText->setText(*description);
+    if (description && m_shownDescription != *description) {
+        m_shownDescription = *description;
+        m_descriptionText->setText(LabelStyles::shortened(*description, descriptionDisplayLimit));
+    }
 
     refreshScreenshots();
 
@@ -411,8 +413,8 @@ void AppDetailView::refresh() {
 void AppDetailView::refreshHeader() {
     const AppModel& app = *m_app;
     m_icon->setAddress(app.iconURL());
-    m_name->setText(app.name());
-    m_developer->setText(app.developerName());
+    m_name->setText(LabelStyles::shortened(app.name(), nameDisplayLimit));
+    m_developer->setText(LabelStyles::shortened(app.developerName(), nameDisplayLimit));
     m_category->setText(app.category());
     m_price->setText(app.priceLabel());
     m_purchasesMark->setVisible(app.hasInAppPurchases().value_or(false));

@@ -58,6 +58,11 @@ public:
     static constexpr int margin = 24;
     static constexpr int sectionSpacing = 20;
     static constexpr int iconSide = 120;
+    // Longer texts are shown cut short (copying takes the whole description):
+    // five times the store's own limit for descriptions, and far more than any
+    // name needs.
+    static constexpr qsizetype descriptionDisplayLimit = 20000;
+    static constexpr qsizetype nameDisplayLimit = 500;
 
     AppDetailView(QSharedPointer<AppModel> app, ModelContext& modelContext, QWidget* parent = nullptr);
     AppDetailView(QSharedPointer<AppModel> app, ModelContext& modelContext, Options options,
@@ -176,6 +181,7 @@ private:
     QWidget* m_description = nullptr;
     QWidget* m_descriptionDivider = nullptr;
     QLabel* m_descriptionText = nullptr;
+    QString m_shownDescription;
     QToolButton* m_copyDescription = nullptr;
     QToolButton* m_translate = nullptr;
     // Screenshots.

@@ -30,8 +30,9 @@ QStringList ClampedTextLabel::displayedLines(int width) const {
     QStringList lines;
     if (m_text.isEmpty() || width <= 0)
         return lines;
-    // Line breaks in the text count as line ends.
-    QString text = m_text;
+    // Line breaks in the text count as line ends. A few lines never need more
+    // than the start of a long text.
+    QString text = m_text.left(qsizetype(m_maximumLines) * 1000);
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
@@ -55,10 +56,11 @@ QStringList ClampedTextLabel::displayedLines(int width) const {
         consumed = line.textStart() + line.textLength();
     }
     layout.endLayout();
-    if (consumed < text.size() && !lines.isEmpty()) {
+    const bool cut = text.size() < m_text.size();
+    if ((consumed < text.size() || cut) && !lines.isEmpty()) {
         // The rest joins the last line, which is then shortened to fit.
         lines.removeLast();
-        QString last = text.mid(lastStart);
+        QString last = text.mid(lastStart) + (cut ? QStringLiteral("…") : QString());
         last.replace(QChar::LineSeparator, QLatin1Char(' '));
         lines.append(fontMetrics().elidedText(last, Qt::ElideRight, width));
     }

@@ -336,6 +336,27 @@ private slots:
                  description);
     }
 
+    // A description of any length is shown cut short, so that laying it out
+    // cannot freeze the window; copying still takes all of it.
+    void description_longTextIsShownCutShort() {
+        AppRef app = storedApp(QStringLiteral("9"));
+        QString text;
+        while (text.size() < 300000)
+            text += QStringLiteral("Lorem ipsum dolor sit amet 🎮 ");
+        app->setAppDescription(text);
+        app->setName(QString(5000, QLatin1Char('N')));
+        auto view = showView(app);
+        const QString shown = view->findChild<QLabel*>(QStringLiteral("descriptionText"))->text();
+        QVERIFY(shown.size() <= AppDetailView::descriptionDisplayLimit + 1);
+        QVERIFY(shown.endsWith(QStringLiteral("…")));
+        QVERIFY(text.startsWith(shown.chopped(1)));
+        QVERIFY(!shown.chopped(1).back().isHighSurrogate());
+        QCOMPARE(view->findChild<QLabel*>(QStringLiteral("appName"))->text().size(),
+                 AppDetailView::nameDisplayLimit + 1);
+        QTest::mouseClick(view->copyDescriptionButton(), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), text);
+    }
+
     // The text reaches the site whole: nothing in it starts a parameter, ends
     // the value or turns into a space.
     void translationAddress_keepsTheTextWhole_data() {

@@ -265,6 +265,12 @@ private slots:
         const auto comment = rows[1]->findChild<ClampedTextLabel*>(QStringLiteral("comment"));
         QVERIFY(comment->displayedLines(200).size() == 2);
         QVERIFY(comment->displayedLines(200).last().endsWith(QStringLiteral("…")));
+        // A pasted novel of a comment costs no more than two lines.
+        comment->setText(QString(50000, QLatin1Char('x')));
+        QCOMPARE(comment->displayedLines(200).size(), 2);
+        QVERIFY(comment->displayedLines(200).last().endsWith(QStringLiteral("…")));
+        comment->setText(QString(1999, QLatin1Char('y')) + QStringLiteral(" end"));
+        QVERIFY(comment->displayedLines(100000).last().endsWith(QStringLiteral("…")));
         QCOMPARE(rows[1]->addedText(),
                  QStringLiteral("Added: ") +
                      QLocale().toString(QDate::currentDate(), QStringLiteral("MMM d, yyyy")));
