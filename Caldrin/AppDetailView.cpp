@@ -473,7 +473,7 @@ void AppDetailView::refreshPurchaseItems(const QList<IAPItem>& items) {
     fill.setAlphaF(fill.alphaF() * 0.5);
     const QFont caption = TextStyles::font(Style::Caption);
     const QColor secondary = SystemColors::secondary(palette());
-    for (const IAPItem& item : items) {
+    for (const IAPItem& item : items.mid(0, purchaseRowLimit)) {
         QFrame* row = card(QStringLiteral("purchaseItem"), fill, 4, m_purchaseList);
         row->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
         auto* layout = new QHBoxLayout(row);
@@ -508,7 +508,7 @@ void AppDetailView::refreshScreenshots() {
         return;
     m_screenshotsHeading->setText(QStringLiteral("Screenshots (%1)").arg(urls->size()));
     QWidget* strip = m_screenshotStrip->widget();
-    for (const QString& address : *urls) {
+    for (const QString& address : urls->mid(0, thumbnailLimit)) {
         auto* thumbnail = new ScreenshotThumbnail(address, strip, m_options.loader);
         connect(thumbnail, &ScreenshotThumbnail::clicked, this, &AppDetailView::showScreenshot);
         m_thumbnailRow->insertWidget(m_thumbnailRow->count() - 1, thumbnail, 0, Qt::AlignTop);

@@ -63,6 +63,11 @@ public:
     // name needs.
     static constexpr qsizetype descriptionDisplayLimit = 20000;
     static constexpr qsizetype nameDisplayLimit = 500;
+    // A store lists at most ten screenshots per device and a page a few dozen
+    // purchases; a hostile list of thousands gets no more rows than these.
+    // The headings still count them all, and the viewer shows every screenshot.
+    static constexpr qsizetype thumbnailLimit = 50;
+    static constexpr qsizetype purchaseRowLimit = 100;
 
     AppDetailView(QSharedPointer<AppModel> app, ModelContext& modelContext, QWidget* parent = nullptr);
     AppDetailView(QSharedPointer<AppModel> app, ModelContext& modelContext, Options options,

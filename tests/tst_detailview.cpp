@@ -515,6 +515,29 @@ private slots:
         viewer->close();
         QTRY_VERIFY(!viewer);
 
+        // Thousands of addresses (a hostile lookup) get a bounded row; the
+        // heading and the viewer still have them all.
+        QStringList many;
+        for (int i = 0; i < 3000; ++i)
+            many.append(image(QStringLiteral("shot%1.png").arg(i % 3)) + QStringLiteral("?n=%1").arg(i));
+        app->setScreenshotURLs(many);
+        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("Screenshots (3000)")));
+        QCOMPARE(view->thumbnails().size(), AppDetailView::thumbnailLimit);
+        QTest::mouseClick(view->thumbnails().at(4), Qt::LeftButton, {}, QPoint(20, 20));
+        viewer = view->screenshotViewer();
+        QVERIFY(viewer);
+        QCOMPARE(viewer->positionText(), QStringLiteral("5 / 3000"));
+        viewer->close();
+        QTRY_VERIFY(!viewer);
+        QList<IAPItem> items;
+        for (int i = 0; i < 5000; ++i)
+            items.append({QStringLiteral("Item %1").arg(i), QStringLiteral("$1")});
+        app->setInAppPurchaseItems(items);
+        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("In-App Purchases (5000)")));
+        QCOMPARE(
+            view->findChild<QWidget*>(QStringLiteral("purchaseList"))->findChildren<ElidedLabel*>().size(),
+            AppDetailView::purchaseRowLimit);
+
         // An emptied list hides the section.
         app->setScreenshotURLs(QStringList());
         QVERIFY(view->thumbnails().isEmpty());
