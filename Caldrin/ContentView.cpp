@@ -77,17 +77,12 @@ template <class R> void deleteAll(ModelContext& context, const QString& what) {
 } // namespace
 
 ContentView::ContentView(ModelContext& modelContext, QWidget* parent)
-    : ContentView(modelContext, std::optional<AppCollectorService::Timing>(), parent) {}
+    : ContentView(modelContext, Options(), parent) {}
 
-ContentView::ContentView(ModelContext& modelContext, const AppCollectorService::Timing& collectorTiming,
-                         QWidget* parent)
-    : ContentView(modelContext, std::optional<AppCollectorService::Timing>(collectorTiming), parent) {}
-
-ContentView::ContentView(ModelContext& modelContext,
-                         std::optional<AppCollectorService::Timing> collectorTiming, QWidget* parent)
+ContentView::ContentView(ModelContext& modelContext, Options options, QWidget* parent)
     : QWidget(parent)
     , m_modelContext(modelContext)
-    , m_collectorTiming(collectorTiming)
+    , m_options(std::move(options))
     , m_index(std::make_unique<AppIndex>(modelContext)) {
     setWindowTitle(QStringLiteral("Caldrin"));
     m_list = new AppListModel(*m_index, this);
@@ -138,6 +133,12 @@ ContentView::ContentView(ModelContext& modelContext,
     favorites->setContentsMargins(0, 0, 0, 0);
     m_pages->addWidget(m_favoritesPage);
     m_pages->setCurrentWidget(m_generalPage);
+
+    // A deleted app leaves the detail column, even while the list does not show it.
+    connect(&m_modelContext, &ModelContext::recordRemoved, this, [this](PersistentRecord* record) {
+        if (m_detailApp && record == m_detailApp.data())
+            showDetail();
+    });
 
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, &ContentView::focusSearch);
@@ -287,10 +288,10 @@ QWidget* ContentView::makeContentColumn() {
     connect(m_list, &AppListModel::filteredCountChanged, this, &ContentView::countsChanged);
     connect(m_list, &AppListModel::remainingChanged, this, &ContentView::countsChanged);
     m_listStack->addWidget(m_listView);
-    m_emptyState =
-        new EmptyStateView(QStringLiteral("app.badge"), QStringLiteral("No apps collected yet"),
-                           QStringLiteral("Click 'Start Collecting' to begin tracking new iOS apps"),
-                           EmptyStateView::TitleColor::Primary, m_listStack);
+    m_emptyState = new EmptyStateView(
+        QStringLiteral("app.badge"), SystemColors::secondary(palette()),
+        QStringLiteral("No apps collected yet"), palette().color(QPalette::WindowText),
+        QStringLiteral("Click 'Start Collecting' to begin tracking new iOS apps"), m_listStack);
     m_emptyState->setObjectName(QStringLiteral("emptyState"));
     m_listStack->addWidget(m_emptyState);
     layout->addWidget(m_listStack, 1);
@@ -301,9 +302,9 @@ QWidget* ContentView::makeDetailColumn() {
     m_detailStack = new QStackedWidget(this);
     m_detailStack->setObjectName(QStringLiteral("detailColumn"));
     m_detailStack->setMinimumWidth(360);
-    auto* placeholder =
-        new EmptyStateView(QStringLiteral("app.dashed"), QStringLiteral("Select an app to view details"),
-                           QString(), EmptyStateView::TitleColor::Secondary, m_detailStack);
+    auto* placeholder = new EmptyStateView(QStringLiteral("app.dashed"), SystemColors::secondary(palette()),
+                                           QStringLiteral("Select an app to view details"),
+                                           SystemColors::secondary(palette()), QString(), m_detailStack);
     placeholder->setObjectName(QStringLiteral("detailPlaceholder"));
     m_detailStack->addWidget(placeholder);
     return m_detailStack;
@@ -318,9 +319,8 @@ void ContentView::setSelectedTab(ContentTab tab) {
     m_selectedTab = tab;
     if (tab == ContentTab::favorites) {
         // A new browser each time the tab is chosen, as if it had never been open.
-        m_favorites = makeFavoritesView();
-        if (m_favorites)
-            m_favoritesPage->layout()->addWidget(m_favorites);
+        m_favorites = new FavoritesView(m_modelContext, m_options.favorites, m_favoritesPage);
+        m_favoritesPage->layout()->addWidget(m_favorites);
         m_pages->setCurrentWidget(m_favoritesPage);
     } else {
         m_pages->setCurrentWidget(m_generalPage);
@@ -333,16 +333,13 @@ void ContentView::setSelectedTab(ContentTab tab) {
     emit selectedTabChanged(tab);
 }
 
-QWidget* ContentView::makeFavoritesView() {
-    return nullptr;
-}
-
 void ContentView::setupCollector() {
     if (m_collectorService)
         return;
-    m_collectorService = m_collectorTiming
-                             ? std::make_unique<AppCollectorService>(m_modelContext, *m_collectorTiming)
-                             : std::make_unique<AppCollectorService>(m_modelContext);
+    m_collectorService =
+        m_options.collectorTiming
+            ? std::make_unique<AppCollectorService>(m_modelContext, *m_options.collectorTiming)
+            : std::make_unique<AppCollectorService>(m_modelContext);
     m_collectorBox->setCollector(m_collectorService.get());
     m_collectorService->startCollecting();
 }
@@ -527,8 +524,9 @@ void ContentView::syncListSelection() {
 void ContentView::showDetail() {
     const QSharedPointer<AppModel> app =
         m_selectedApp && !m_selectedApp->isDeleted() ? m_selectedApp : QSharedPointer<AppModel>();
-    // The detail view is kept while it shows the same app, so that its own
-    // state lasts; another app gets a fresh one.
+    // The detail view is kept while it shows the same record, so that its own
+    // state lasts; an app of another appleID (or a new record that took a
+    // deleted one's place) gets a fresh one.
     if (app == m_detailApp && (app.isNull() == m_detail.isNull()))
         return;
     if (m_detail) {
@@ -538,18 +536,13 @@ void ContentView::showDetail() {
         m_detail = nullptr;
     }
     m_detailApp = app;
-    if (app)
-        m_detail = makeDetailView(app);
-    if (m_detail) {
+    if (app) {
+        m_detail = new AppDetailView(app, m_modelContext, m_options.detail, m_detailStack);
         m_detailStack->addWidget(m_detail);
         m_detailStack->setCurrentWidget(m_detail);
     } else {
         m_detailStack->setCurrentIndex(0);
     }
-}
-
-QWidget* ContentView::makeDetailView(const QSharedPointer<AppModel>&) {
-    return nullptr;
 }
 
 void ContentView::markAsViewed(AppModel& app) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "AppCollectorService.h"
+#include "AppDetailView.h"
 #include "ContentTab.h"
+#include "FavoritesView.h"
 
 #include <QPointer>
 #include <QSharedPointer>
@@ -44,10 +46,16 @@ class SegmentedPicker;
 class ContentView : public QWidget {
     Q_OBJECT
 public:
+    // What tests replace: the collector's waits, and what the detail views and
+    // the favorites browser are made with.
+    struct Options {
+        std::optional<AppCollectorService::Timing> collectorTiming; // absent: the real waits
+        AppDetailView::Options detail;
+        FavoritesView::Options favorites;
+    };
+
     explicit ContentView(ModelContext& modelContext, QWidget* parent = nullptr);
-    // The collector is created with these waits instead of the real ones (tests).
-    ContentView(ModelContext& modelContext, const AppCollectorService::Timing& collectorTiming,
-                QWidget* parent = nullptr);
+    ContentView(ModelContext& modelContext, Options options, QWidget* parent = nullptr);
     ~ContentView() override;
 
     ModelContext& modelContext() const { return m_modelContext; }
@@ -90,9 +98,9 @@ public:
     QPushButton* loadMoreButton() const;
     bool showsEmptyState() const;
     // The detail view of the selected app; null while the placeholder shows.
-    QWidget* detailView() const { return m_detail; }
+    AppDetailView* detailView() const { return m_detail; }
     // The favorites browser; null unless the Favorites tab is chosen.
-    QWidget* favoritesView() const { return m_favorites; }
+    FavoritesView* favoritesView() const { return m_favorites; }
     QSplitter* splitter() const { return m_splitter; }
 
     // Writes the window's size and split positions to the settings (done on
@@ -108,15 +116,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    ContentView(ModelContext& modelContext, std::optional<AppCollectorService::Timing> collectorTiming,
-                QWidget* parent);
-
     QWidget* makeToolbar();
     QWidget* makeSidebar();
     QWidget* makeContentColumn();
     QWidget* makeDetailColumn();
-    QWidget* makeDetailView(const QSharedPointer<AppModel>& app);
-    QWidget* makeFavoritesView();
     void restoreWindowState();
 
     void listSelectionChanged();
@@ -132,7 +135,7 @@ private:
     void selectApp(const QSharedPointer<AppModel>& app);
 
     ModelContext& m_modelContext;
-    std::optional<AppCollectorService::Timing> m_collectorTiming;
+    Options m_options;
     std::unique_ptr<AppIndex> m_index;
     AppListModel* m_list;
     CategoryListModel* m_categories;
@@ -147,7 +150,7 @@ private:
     QStackedWidget* m_pages = nullptr;
     QWidget* m_generalPage = nullptr;
     QWidget* m_favoritesPage = nullptr;
-    QPointer<QWidget> m_favorites;
+    QPointer<FavoritesView> m_favorites;
     QSplitter* m_splitter = nullptr;
     CollectorBox* m_collectorBox = nullptr;
     QListView* m_categoryView = nullptr;
@@ -157,7 +160,7 @@ private:
     QListView* m_listView = nullptr;
     EmptyStateView* m_emptyState = nullptr;
     QStackedWidget* m_detailStack = nullptr;
-    QPointer<QWidget> m_detail;
+    QPointer<AppDetailView> m_detail;
 
     // Set while the list's rows change: a selection lost to that is not the
     // user's choice.

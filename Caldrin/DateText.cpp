@@ -2,18 +2,27 @@
 
 #include <QRegularExpression>
 
+QString DateText::numericDateShortTime(const QDateTime& dateTime, const QLocale& locale) {
+    if (!dateTime.isValid())
+        return QString();
+    const QDateTime local = dateTime.toLocalTime();
+    return locale.toString(local.date(), QLocale::ShortFormat) + QStringLiteral(" ") +
+           locale.toString(local.time(), QLocale::ShortFormat);
+}
+
 QString DateText::abbreviatedDateFormat(const QLocale& locale) {
     QString format = locale.dateFormat(QLocale::LongFormat);
-    // The weekday goes with the separator that joins it to the rest, whichever
-    // side it is on.
-    static const QRegularExpression weekday(QStringLiteral("^dddd[,\\s]*|[,\\s]*dddd"));
+    // The weekday goes, with the separator that follows (or precedes) it.
+    static const QRegularExpression weekday(QStringLiteral("dddd[,.]?\\s*|\\s*[,.]?\\s*dddd"));
     format.remove(weekday);
     format.replace(QStringLiteral("MMMM"), QStringLiteral("MMM"));
     return format.trimmed();
 }
 
-QString DateText::abbreviatedDate(const QDateTime& date, const QLocale& locale) {
-    return locale.toString(date.toLocalTime().date(), abbreviatedDateFormat(locale));
+QString DateText::abbreviatedDate(const QDateTime& dateTime, const QLocale& locale) {
+    if (!dateTime.isValid())
+        return QString();
+    return locale.toString(dateTime.toLocalTime().date(), abbreviatedDateFormat(locale));
 }
 
 QString DateText::shortenedTimeFormat(const QLocale& locale) {
@@ -24,8 +33,10 @@ QString DateText::shortenedTimeFormat(const QLocale& locale) {
     return format.trimmed();
 }
 
-QString DateText::abbreviatedDateShortTime(const QDateTime& date, const QLocale& locale) {
-    const QDateTime local = date.toLocalTime();
+QString DateText::abbreviatedDateShortTime(const QDateTime& dateTime, const QLocale& locale) {
+    if (!dateTime.isValid())
+        return QString();
+    const QDateTime local = dateTime.toLocalTime();
     return abbreviatedDate(local, locale) + QStringLiteral(", ") +
            locale.toString(local.time(), shortenedTimeFormat(locale));
 }

@@ -100,15 +100,25 @@ private:
     std::unique_ptr<ModelContainer> m_container;
     std::unique_ptr<FakeStore> m_store;
     std::unique_ptr<ContentView> m_window;
+    QList<QUrl> m_opened;
 
     ModelContext& context() { return m_container->mainContext(); }
 
-    static AppCollectorService::Timing fast() {
+    // Short waits, and no browser: opened addresses are only noted.
+    ContentView::Options fast() {
+        ContentView::Options options;
         AppCollectorService::Timing timing;
         timing.batchPause = 1ms;
         timing.queue.pauseBetweenApps = 10ms;
         timing.queue.scraper = {30ms, 3s};
-        return timing;
+        options.collectorTiming = timing;
+        options.detail.openUrl = [this](const QUrl& url) {
+            m_opened.append(url);
+            return true;
+        };
+        options.detail.timing.scraper = {30ms, 3s};
+        options.favorites.detail = options.detail;
+        return options;
     }
 
     // Complete records, so that the details queue finds nothing to do at start.
@@ -207,6 +217,7 @@ private slots:
         qputenv("CALDRIN_STORE_ORIGIN", m_store->origin().toUtf8());
         serveFeeds({});
         userSettings().clear();
+        m_opened.clear();
     }
     void cleanup() {
         m_window.reset();
@@ -225,7 +236,7 @@ private slots:
         QVERIFY(empty->isVisible());
         QCOMPARE(empty->symbol(), QStringLiteral("app.badge"));
         QCOMPARE(empty->title(), QStringLiteral("No apps collected yet"));
-        QCOMPARE(empty->message(), QStringLiteral("Click 'Start Collecting' to begin tracking new iOS apps"));
+        QCOMPARE(empty->hint(), QStringLiteral("Click 'Start Collecting' to begin tracking new iOS apps"));
         QCOMPARE(categoryRows(window), QStringList{QStringLiteral("All=0")});
         QCOMPARE(CategoryRowView::badgeText(0), QString());
         QCOMPARE(window.collectorBox()->totalText(), QStringLiteral("Total collected: 0"));
