@@ -150,6 +150,12 @@ ContentView::ContentView(ModelContext& modelContext, Options options, QWidget* p
 }
 
 ContentView::~ContentView() {
+    // The parts watched by eventFilter() go first, sending events on the way.
+    m_tearingDown = true;
+    disconnect(&m_modelContext, nullptr, this, nullptr);
+    for (QObject* model :
+         {static_cast<QObject*>(m_list), static_cast<QObject*>(m_rows), static_cast<QObject*>(m_categories)})
+        disconnect(model, nullptr, this, nullptr);
     if (isWindow())
         saveWindowState();
     // The views go before the models and the index they show.
@@ -345,6 +351,8 @@ void ContentView::setupCollector() {
 }
 
 bool ContentView::eventFilter(QObject* watched, QEvent* event) {
+    if (m_tearingDown)
+        return false;
     if (watched == m_generalPage && event->type() == QEvent::Show) {
         // The collector starts once the tab has been painted: its start-up
         // work (reading the store for incomplete apps, the web engine) would

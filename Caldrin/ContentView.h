@@ -170,4 +170,5 @@ private:
     bool m_syncingCategory = false;
     bool m_forwardingListKey = false;
     bool m_collectorScheduled = false;
+    bool m_tearingDown = false;
 };

@@ -1,5 +1,7 @@
 // The main window driven as a person would, against a store with known
 // records, with the collector's store and lookups on a local fake store.
+#include "AddToFavoritesSheet.h"
+#include "AppDetailView.h"
 #include "AppIndex.h"
 #include "AppListModel.h"
 #include "AppModel.h"
@@ -13,17 +15,22 @@
 #include "EmptyStateView.h"
 #include "FakeStore.h"
 #include "FavoriteApp.h"
+#include "FavoriteAppRowView.h"
 #include "FavoriteFolder.h"
 #include "FavoritesService.h"
+#include "FavoritesView.h"
+#include "FolderAppsListView.h"
 #include "LoadMoreRowModel.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
+#include "NewFolderSheet.h"
 #include "SegmentedPicker.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
 #include "WebEngineTestMain.h"
 
 #include <QAbstractItemModelTester>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +39,7 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QToolButton>
 
 #include <sqlite3.h>
 
@@ -717,6 +725,105 @@ private slots:
         QVERIFY(window.findChild<EmptyStateView*>(QStringLiteral("detailPlaceholder"))->isVisible());
         QVERIFY(!window.appList().recordAt(0)->isViewed());
         QVERIFY(console.linesStartingWith(QStringLiteral("✅ Marked as viewed")).isEmpty());
+    }
+
+    void detailColumn_showsTheSelectedApp_andKeepsItsViewWhileTheAppStays() {
+        const QList<AppRef> apps = addApps(numbered(QStringLiteral("App"), 3));
+        ContentView& window = openWindow();
+        waitForFirstRun(window);
+        QVERIFY(!window.detailView());
+        clickRow(window.appListView(), 0);
+        QPointer<AppDetailView> first = window.detailView();
+        QVERIFY(first);
+        QCOMPARE(first->app(), apps[2]);
+        QVERIFY(first->isVisible());
+        QVERIFY(!window.findChild<EmptyStateView*>(QStringLiteral("detailPlaceholder"))->isVisible());
+
+        // Saves and new rows leave the view (and its state) in place.
+        apps[2]->setName(QStringLiteral("App 2 renamed"));
+        context().save();
+        addApps(numbered(QStringLiteral("Newer"), 2, 50));
+        QTRY_COMPARE(window.contentTitle(), QStringLiteral("Apps (5)"));
+        QCOMPARE(window.detailView(), first.data());
+
+        // Another app: a fresh view; the old one goes.
+        clickRow(window.appListView(), rowOf(window, QStringLiteral("App 1")));
+        QVERIFY(window.detailView());
+        QCOMPARE(window.detailView()->app(), apps[1]);
+        QTRY_VERIFY(!first);
+
+        // Deselecting shows the placeholder again.
+        const int row = rowOf(window, QStringLiteral("App 1"));
+        QListView* list = window.appListView();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          list->visualRect(window.listRows().index(row, 0)).center());
+        QVERIFY(!window.selectedApp());
+        QVERIFY(!window.detailView());
+        QVERIFY(window.findChild<EmptyStateView*>(QStringLiteral("detailPlaceholder"))->isVisible());
+    }
+
+    // From the General tab's detail view into a folder, then through the
+    // Favorites tab, with the sheets closed by Escape on the way.
+    void favorites_addFromTheDetailView_thenBrowseThemInTheFavoritesTab() {
+        const QList<AppRef> apps = addApps({{QStringLiteral("Lumen"), {}, QStringLiteral("Health"), 3},
+                                            {QStringLiteral("Ledger"), {}, QStringLiteral("Finance"), 2}});
+        ContentView& window = openWindow();
+        waitForFirstRun(window);
+        clickRow(window.appListView(), 0);
+        AppDetailView* detail = window.detailView();
+        QVERIFY(detail);
+        QTRY_VERIFY(detail->favoritesService());
+
+        click(detail->favoriteButton());
+        QPointer<AddToFavoritesSheet> sheet = detail->addToFavoritesSheet();
+        QVERIFY(sheet);
+        QTRY_VERIFY(sheet->isVisible());
+        QTest::keyClick(sheet->folderPicker(), Qt::Key_Escape);
+        QTRY_VERIFY(!sheet);
+        QVERIFY(!FavoritesService(context()).isFavorite(apps[0]->appleID()));
+
+        click(detail->favoriteButton());
+        sheet = detail->addToFavoritesSheet();
+        QTRY_VERIFY(sheet && sheet->isVisible());
+        click(sheet->addButton());
+        QTRY_VERIFY(!sheet || !sheet->isVisible());
+        QVERIFY(FavoritesService(context()).isFavorite(apps[0]->appleID()));
+        QTRY_VERIFY(detail->showsFavorite());
+
+        // The Favorites tab: a new browser, its folder holding the app.
+        click(window.tabPicker()->segments().at(1));
+        QPointer<FavoritesView> favorites = window.favoritesView();
+        QVERIFY(favorites);
+        QTRY_VERIFY(favorites->isVisible() && favorites->selectedFolder());
+        QCOMPARE(favorites->selectedFolder()->name(), FavoritesService::defaultFolderName());
+        QTRY_VERIFY(favorites->appsList());
+        QCOMPARE(favorites->appsList()->favoriteAppleIDs(), QStringList{apps[0]->appleID()});
+        QTest::mouseClick(favorites->appsList()->rows().first(), Qt::LeftButton);
+        QVERIFY(favorites->detailView());
+        QCOMPARE(favorites->detailView()->app(), apps[0]);
+
+        // A new folder, the sheet first dismissed with Escape.
+        click(favorites->newFolderButton());
+        QPointer<NewFolderSheet> newFolder = favorites->newFolderSheet();
+        QTRY_VERIFY(newFolder && newFolder->isVisible());
+        QTest::keyClick(newFolder->nameField(), Qt::Key_Escape);
+        QTRY_VERIFY(!newFolder || !newFolder->isVisible());
+        QTest::qWait(20); // a closed sheet goes at the next turn of the event loop
+        click(favorites->newFolderButton());
+        newFolder = favorites->newFolderSheet();
+        QTRY_VERIFY(newFolder && newFolder->isVisible());
+        type(newFolder->nameField(), QStringLiteral("Later"));
+        click(newFolder->createButton());
+        QTRY_COMPARE(favorites->folders().size(), 2);
+
+        // Back to General: the browser goes, the General state is as it was.
+        click(window.tabPicker()->segments().at(0));
+        QTRY_VERIFY(!favorites);
+        QCOMPARE(window.selectedApp(), apps[0]);
+        QCOMPARE(window.detailView(), detail);
+        click(window.tabPicker()->segments().at(1));
+        QVERIFY(window.favoritesView());
+        QTRY_COMPARE(window.favoritesView()->folders().size(), 2);
     }
 
     void dateText_writesAbbreviatedDatesInTheLocale_data() {
