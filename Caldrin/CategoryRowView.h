@@ -8,10 +8,8 @@
 class CategoryRowView : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    static constexpr int badgeHorizontalPadding = 8;
-    static constexpr int badgeVerticalPadding = 2;
-    static constexpr int badgeCornerRadius = 10;
-    static constexpr int rowPadding = 8;
+    static constexpr int horizontalPadding = 10;
+    static constexpr int verticalPadding = 6;
 
     using QStyledItemDelegate::QStyledItemDelegate;
 
@@ -21,7 +19,6 @@ public:
 
     // The badge's text for a count: empty when no badge is shown.
     static QString badgeText(qint64 unviewed);
-    // Where the badge sits in a row, for its text in the row's font.
+    // Where the badge for a text sits in a row of the given font.
     static QRect badgeRect(const QRect& row, const QFont& rowFont, const QString& text);
-    static QFont badgeFont(const QFont& rowFont);
 };

@@ -504,8 +504,11 @@ private:
         writeFeeds();
         qputenv("CALDRIN_STORE_ORIGIN", m_store.origin().toUtf8());
 
+        const QLocale previous;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         ContentView window(context);
-        window.resize(1320, 820);
+        window.setWindowTitle(QStringLiteral("Caldrin"));
+        window.resize(1440, 880);
         window.show();
         const bool ready = waitUntil(
             [&] {
@@ -518,16 +521,34 @@ private:
         if (!ready)
             std::fprintf(stderr, "main window: the collection run did not end in time\n");
         window.setSelectedApp(m_apps.first());
-        const bool loaded = waitForIcons();
-        bool ok = save(&window, QStringLiteral("main-window")) && ready && loaded;
+        const bool loaded = waitForIcons() && imagesArrived(&window);
+        if (!loaded)
+            std::fprintf(stderr, "main window: images did not arrive in time\n");
+        bool ok = save(&window, QStringLiteral("main-window")) && ready && loaded && window.detailView();
         ok = mainWindowFavorites(window) && ok;
+        QLocale::setDefault(previous);
         return ok;
     }
 
+    // The Favorites tab with its folder of two apps open and one of them chosen.
     bool mainWindowFavorites(ContentView& window) {
         window.setSelectedTab(ContentTab::favorites);
-        settle(300);
-        const bool ok = save(&window, QStringLiteral("main-window-favorites"));
+        FavoritesView* view = window.favoritesView();
+        bool ok = view && waitUntil([&] { return !view->folders().isEmpty(); });
+        if (ok) {
+            for (const auto& folder : view->folders()) {
+                if (folder->name() == QStringLiteral("Try this week"))
+                    view->selectFolder(folder);
+            }
+            ok = view->appsList() && !view->appsList()->rows().isEmpty();
+        }
+        if (ok)
+            QTest::mouseClick(view->appsList()->rows().first(), Qt::LeftButton);
+        ok = ok && view->detailView();
+        if (!ok)
+            std::fprintf(stderr, "main window: the favorites folder was not shown\n");
+        const bool arrived = ok && imagesArrived(&window);
+        ok = save(&window, QStringLiteral("main-window-favorites")) && ok && arrived;
         window.setSelectedTab(ContentTab::general);
         return ok;
     }
