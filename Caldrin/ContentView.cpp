@@ -21,6 +21,7 @@
 #include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "UserSettings.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -29,7 +30,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QSettings>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -52,10 +52,6 @@ constexpr std::chrono::milliseconds kCollectorStartFallback{500};
 
 const QString kGeometryKey = QStringLiteral("window/geometry");
 const QString kSplitterKey = QStringLiteral("window/generalSplitter");
-
-QSettings userSettings() {
-    return QSettings(QStringLiteral("Caldrin"), QStringLiteral("Caldrin"));
-}
 
 QLabel* headline(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -611,9 +607,9 @@ void ContentView::resetAllData(AppCollectorService& collector) {
     } catch (const StoreError&) {
     }
     {
-        QSettings settings = userSettings();
-        settings.remove(QStringLiteral("lastFetchDate"));
-        settings.remove(QStringLiteral("totalAppsCollected"));
+        QSettings settings = UserSettings::open();
+        settings.remove(UserSettings::lastFetchDateKey());
+        settings.remove(UserSettings::totalAppsCollectedKey());
         settings.sync();
     }
     collector.detailsQueue().clearQueue();
@@ -625,7 +621,7 @@ void ContentView::resetAllData(AppCollectorService& collector) {
 // ---- Window state
 
 void ContentView::restoreWindowState() {
-    QSettings settings = userSettings();
+    QSettings settings = UserSettings::open();
     const QByteArray geometry = settings.value(kGeometryKey).toByteArray();
     if (geometry.isEmpty() || !restoreGeometry(geometry))
         resize(kSidebarWidth + kContentWidth + kDetailWidth, 780);
@@ -635,7 +631,7 @@ void ContentView::restoreWindowState() {
 }
 
 void ContentView::saveWindowState() const {
-    QSettings settings = userSettings();
+    QSettings settings = UserSettings::open();
     settings.setValue(kGeometryKey, saveGeometry());
     settings.setValue(kSplitterKey, m_splitter->saveState());
     settings.sync();

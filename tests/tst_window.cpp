@@ -24,6 +24,7 @@
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "NewFolderSheet.h"
+#include "SampleApps.h"
 #include "SegmentedPicker.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
@@ -48,23 +49,12 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QDateTime kDay0 = QDateTime(QDate(2024, 1, 1), QTime(7, 0), Qt::UTC);
+using Spec = SampleApps::Spec;
 
-struct Spec {
-    QString name;
-    QString developer = QStringLiteral("Example Developer");
-    QString category = QStringLiteral("Games");
-    int day = 0; // release day; higher is newer
-    bool viewed = false;
-};
+const QDateTime kDay0 = SampleApps::day0();
 
-// "<prefix> 0" ... "<prefix> count-1", released on days first ... first+count-1.
-QList<Spec> numbered(const QString& prefix, int count, int first = 0) {
-    QList<Spec> specs;
-    for (int i = 0; i < count; ++i)
-        specs.append(
-            Spec{QStringLiteral("%1 %2").arg(prefix).arg(i), {}, QStringLiteral("Games"), first + i});
-    return specs;
+QList<Spec> numbered(const QString& prefix, int count, int firstDay = 0) {
+    return SampleApps::numbered(prefix, count, {}, firstDay);
 }
 
 QSettings userSettings() {
@@ -134,25 +124,13 @@ private:
         QList<AppRef> apps;
         const qint64 first = context().count<AppModel>();
         for (qsizetype i = 0; i < specs.size(); ++i) {
-            const Spec& spec = specs.at(i);
             const QString appleID = QString::number(1000 + first + i);
-            auto app = AppRef::create();
-            app->setAppleID(appleID);
-            app->setName(spec.name);
-            app->setBundleID(QStringLiteral("com.example.") + appleID);
-            app->setDeveloperName(spec.developer);
+            auto app = SampleApps::make(appleID, specs.at(i));
             app->setAppStoreURL(m_store->origin() + QStringLiteral("/us/app/x/id") + appleID);
-            app->setCurrency(QStringLiteral("USD"));
-            app->setPriceLabel(QStringLiteral("Get"));
-            app->setCategory(spec.category);
-            app->setCategoryID(QStringLiteral("1"));
-            app->setReleaseDate(kDay0.addDays(spec.day));
             app->setReleaseDateString(QStringLiteral("Jan 1, 2024"));
-            app->setFetchedAt(kDay0);
             app->setScreenshotURLs(QStringList{m_store->origin() + QStringLiteral("/images/shot.png")});
             app->setAppDescription(QStringLiteral("An app."));
             app->setDetailsFetched(true);
-            app->setIsViewed(spec.viewed);
             apps.append(context().insert(app));
         }
         context().save();
