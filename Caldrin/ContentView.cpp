@@ -59,6 +59,29 @@ QLabel* headline(const QString& text, QWidget* parent) {
     return label;
 }
 
+// Keeps `depth` at the number of changes of the model's rows under way: a view
+// in single selection moves its selection to a neighbour when the chosen row
+// goes, and that is no choice of the user's. Connected before any view, so that
+// it counts before the views react.
+void countChangesInProgress(QAbstractItemModel* model, QObject* receiver, int& depth) {
+    const auto enter = [&depth] { ++depth; };
+    const auto leave = [&depth] { --depth; };
+    QObject::connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, receiver, enter);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, receiver, leave);
+    QObject::connect(model, &QAbstractItemModel::modelAboutToBeReset, receiver, enter);
+    QObject::connect(model, &QAbstractItemModel::modelReset, receiver, leave);
+    QObject::connect(model, &QAbstractItemModel::layoutAboutToBeChanged, receiver, enter);
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, receiver, leave);
+}
+
+// Runs the handler after every change of the model's rows.
+template <class Handler> void afterRowChanges(QAbstractItemModel* model, QObject* receiver, Handler handler) {
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, receiver, handler);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, receiver, handler);
+    QObject::connect(model, &QAbstractItemModel::modelReset, receiver, handler);
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, receiver, handler);
+}
+
 // Deletes every record of a kind in one statement (a million apps are never
 // loaded for it) and reports how many there were; a kind that cannot be
 // deleted is skipped without a word.
@@ -83,14 +106,9 @@ ContentView::ContentView(ModelContext& modelContext, Options options, QWidget* p
     setWindowTitle(QStringLiteral("Caldrin"));
     m_list = new AppListModel(*m_index, this);
     m_categories = new CategoryListModel(*m_index, this);
-    // Before the load-more model wraps the list, so that these run ahead of
-    // the selection model's own handling of the same changes.
-    connect(m_list, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { ++m_listChanging; });
-    connect(m_list, &QAbstractItemModel::rowsRemoved, this, [this] { --m_listChanging; });
-    connect(m_list, &QAbstractItemModel::modelAboutToBeReset, this, [this] { ++m_listChanging; });
-    connect(m_list, &QAbstractItemModel::modelReset, this, [this] { --m_listChanging; });
-    connect(m_list, &QAbstractItemModel::layoutAboutToBeChanged, this, [this] { ++m_listChanging; });
-    connect(m_list, &QAbstractItemModel::layoutChanged, this, [this] { --m_listChanging; });
+    // Before the load-more model wraps the list, so that it counts ahead of
+    // the views and selection models behind that model.
+    countChangesInProgress(m_list, this, m_listChanging);
     m_rows = new LoadMoreRowModel(*m_list, this);
 
     auto* layout = new QVBoxLayout(this);
@@ -213,20 +231,11 @@ QWidget* ContentView::makeSidebar() {
     m_categoryView->setItemDelegate(new CategoryRowView(m_categoryView));
     m_categoryView->setAutoFillBackground(false);
     m_categoryView->viewport()->setAutoFillBackground(false);
-    // Before the view: a view in single selection moves its selection to a
-    // neighbour when the chosen row goes, which is not the user's choice.
-    connect(m_categories, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this] { ++m_categoriesChanging; });
-    connect(m_categories, &QAbstractItemModel::rowsRemoved, this, [this] { --m_categoriesChanging; });
-    connect(m_categories, &QAbstractItemModel::modelAboutToBeReset, this, [this] { ++m_categoriesChanging; });
-    connect(m_categories, &QAbstractItemModel::modelReset, this, [this] { --m_categoriesChanging; });
+    countChangesInProgress(m_categories, this, m_categoriesChanging);
     m_categoryView->setModel(m_categories);
     connect(m_categoryView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ContentView::categorySelectionChanged);
-    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_categories, signal, this, &ContentView::categoryRowsChanged);
-    connect(m_categories, &QAbstractItemModel::modelReset, this, &ContentView::categoryRowsChanged);
-    connect(m_categories, &QAbstractItemModel::layoutChanged, this, &ContentView::categoryRowsChanged);
+    afterRowChanges(m_categories, this, [this] { categoryRowsChanged(); });
     categories->addWidget(m_categoryView, 1);
     layout->addLayout(categories, 1);
     return sidebar;
@@ -283,10 +292,7 @@ QWidget* ContentView::makeContentColumn() {
     m_listView->installEventFilter(this);
     connect(m_listView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ContentView::listSelectionChanged);
-    for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_rows, signal, this, &ContentView::listRowsChanged);
-    connect(m_rows, &QAbstractItemModel::modelReset, this, &ContentView::listRowsChanged);
-    connect(m_rows, &QAbstractItemModel::layoutChanged, this, &ContentView::listRowsChanged);
+    afterRowChanges(m_rows, this, [this] { listRowsChanged(); });
     connect(m_list, &AppListModel::filteredCountChanged, this, &ContentView::countsChanged);
     connect(m_list, &AppListModel::remainingChanged, this, &ContentView::countsChanged);
     m_listStack->addWidget(m_listView);
