@@ -127,11 +127,23 @@ ContentView::ContentView(ModelContext& modelContext, Options options, QWidget* p
     m_splitter->setObjectName(QStringLiteral("generalSplitter"));
     m_splitter->setChildrenCollapsible(false);
     m_splitter->setHandleWidth(1);
-    m_splitter->setStyleSheet(QStringLiteral("QSplitter::handle { background-color: %1; }")
-                                  .arg(SystemColors::css(SystemColors::separator(palette()))));
     m_splitter->addWidget(makeSidebar());
     m_splitter->addWidget(makeContentColumn());
     m_splitter->addWidget(makeDetailColumn());
+    // The handles are the columns' dividing lines.
+    const QColor window = SystemColors::windowBackground(palette());
+    const QColor line = SystemColors::separator(palette());
+    const qreal alpha = line.alphaF();
+    const QColor handleColor = QColor::fromRgbF(line.redF() * alpha + window.redF() * (1 - alpha),
+                                                line.greenF() * alpha + window.greenF() * (1 - alpha),
+                                                line.blueF() * alpha + window.blueF() * (1 - alpha));
+    for (int i = 1; i < m_splitter->count(); ++i) {
+        QSplitterHandle* handle = m_splitter->handle(i);
+        QPalette handlePalette = handle->palette();
+        handlePalette.setColor(QPalette::Window, handleColor);
+        handle->setPalette(handlePalette);
+        handle->setAutoFillBackground(true);
+    }
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 0);
     m_splitter->setStretchFactor(2, 1);
