@@ -6,8 +6,10 @@
 #include "ErrorText.h"
 #include "ModelContext.h"
 #include "NotificationService.h"
+#include "SqliteDatabase.h"
 #include "SqliteStatement.h"
 #include "StoreError.h"
+#include "StoreSchema.h"
 
 #include <QPointer>
 #include <QSettings>
@@ -151,12 +153,18 @@ QCoro::Task<> AppCollectorService::fetchNewApps() {
 
 QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
     Console::print(QStringLiteral("🔍 Checking for incomplete apps on startup..."));
-    QList<QSharedPointer<AppModel>> incomplete;
+    QList<DetailsFetchQueue::Waiting> incomplete;
     try {
-        // The selection is made by the database, in the store's own order, so a
-        // million complete records are never loaded to find the few that are not.
-        incomplete = m_modelContext.fetchWhere<AppModel>("detailsFetched = 0 OR screenshotURLs IS NULL OR "
-                                                         "screenshotURLs = '[]' OR appDescription IS NULL");
+        // Chosen by the database through its partial index, in the store's own
+        // order: a million complete records are never read to find the few that
+        // are not, and the incomplete ones are read only when their turn comes.
+        m_modelContext.flush();
+        SqliteStatement& statement =
+            m_modelContext.database().cached("SELECT pk, appleID FROM AppModel WHERE " +
+                                             StoreSchema::incompleteAppCondition() + " ORDER BY pk");
+        StatementReset reset(statement);
+        while (statement.step())
+            incomplete.append(DetailsFetchQueue::Waiting{nullptr, statement.int64(0), statement.text(1)});
     } catch (const StoreError& error) {
         Console::print(QStringLiteral("❌ Error checking incomplete apps: ") + error.description());
         co_return;

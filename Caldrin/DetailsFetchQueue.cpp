@@ -5,6 +5,7 @@
 #include "Console.h"
 #include "ErrorText.h"
 #include "ModelContext.h"
+#include "StoreError.h"
 #include "UserCharacters.h"
 
 #include <QLocale>
@@ -47,15 +48,24 @@ void DetailsFetchQueue::setStatusMessage(const QString& message) {
 }
 
 void DetailsFetchQueue::addToQueue(const QList<QSharedPointer<AppModel>>& apps) {
-    // Compared with the apps already waiting, not with the rest of the list.
-    QSet<QString> waiting;
-    for (const auto& queued : std::as_const(m_queue))
-        waiting.insert(queued->appleID());
-    qsizetype added = 0;
+    QList<Waiting> waiting;
+    waiting.reserve(apps.size());
     for (const auto& app : apps) {
-        if (!app || waiting.contains(app->appleID()))
+        if (app)
+            waiting.append(Waiting{app, app->persistentId(), app->appleID()});
+    }
+    addToQueue(waiting);
+}
+
+void DetailsFetchQueue::addToQueue(const QList<Waiting>& apps) {
+    // Compared with the apps already waiting, not with the rest of the list.
+    const QHash<QString, int> alreadyWaiting = m_waitingIDs;
+    qsizetype added = 0;
+    for (const Waiting& app : apps) {
+        if (alreadyWaiting.contains(app.appleID))
             continue;
         m_queue.append(app);
+        ++m_waitingIDs[app.appleID];
         ++added;
     }
     m_totalCount = m_queue.size();
@@ -63,6 +73,18 @@ void DetailsFetchQueue::addToQueue(const QList<QSharedPointer<AppModel>>& apps) 
     emit changed();
     if (!m_isProcessing)
         QTimer::singleShot(0, this, &DetailsFetchQueue::startDrain);
+}
+
+QSharedPointer<AppModel> DetailsFetchQueue::recordOf(const Waiting& waiting) {
+    if (waiting.record)
+        return waiting.record;
+    try {
+        return m_modelContext.recordWithPersistentId<AppModel>(waiting.persistentId);
+    } catch (const StoreError& error) {
+        Console::print(QStringLiteral("❌ Could not read app %1 from the store: %2")
+                           .arg(waiting.appleID, error.description()));
+        return nullptr;
+    }
 }
 
 void DetailsFetchQueue::startDrain() {
@@ -80,7 +102,12 @@ QCoro::Task<> DetailsFetchQueue::processQueue() {
     Console::print(QStringLiteral("🚀 Starting queue processing: %1 apps").arg(m_totalCount));
     emit changed();
     while (!m_queue.isEmpty()) {
-        const QSharedPointer<AppModel> app = m_queue.takeFirst();
+        const Waiting waiting = m_queue.takeFirst();
+        if (--m_waitingIDs[waiting.appleID] <= 0)
+            m_waitingIDs.remove(waiting.appleID);
+        const QSharedPointer<AppModel> app = recordOf(waiting);
+        if (!app || app->isDeleted())
+            continue; // gone since it was queued (the window's reset)
         m_currentApp = app->name();
         setStatusMessage(QStringLiteral("Processing %1/%2: %3")
                              .arg(m_processedCount + 1)
@@ -221,6 +248,7 @@ QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
 
 void DetailsFetchQueue::clearQueue() {
     m_queue.clear();
+    m_waitingIDs.clear();
     m_totalCount = 0;
     setStatusMessage(QStringLiteral("Queue cleared"));
     emit changed();

@@ -3,6 +3,7 @@
 #include "AppDetailsService.h"
 #include "WebKitScraperService.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSharedPointer>
@@ -30,6 +31,15 @@ public:
         HttpFetcher::Limits http;
     };
 
+    // One app waiting. Apps found by the start-up check wait as their store
+    // identity only and are read when their turn comes, so that a long list of
+    // incomplete apps does not hold every record in memory.
+    struct Waiting {
+        QSharedPointer<AppModel> record; // null until read
+        qint64 persistentId = 0;
+        QString appleID;
+    };
+
     explicit DetailsFetchQueue(ModelContext& modelContext, QObject* parent = nullptr);
     DetailsFetchQueue(ModelContext& modelContext, Timing timing, QObject* parent = nullptr);
     ~DetailsFetchQueue() override;
@@ -37,6 +47,8 @@ public:
     // Appends the apps whose appleID is not already waiting and starts a drain
     // when none is running (on the event loop, not inside this call).
     void addToQueue(const QList<QSharedPointer<AppModel>>& apps);
+    // The same for stored apps named by their identity.
+    void addToQueue(const QList<Waiting>& apps);
     // Drains the list, picking up apps added meanwhile. Started by addToQueue.
     QCoro::Task<> processQueue();
     // Enriches one record; every failure is printed and swallowed.
@@ -55,7 +67,7 @@ public:
     qint64 processedCount() const { return m_processedCount; }
     qint64 totalCount() const { return m_totalCount; }
     const QString& statusMessage() const { return m_statusMessage; }
-    const QList<QSharedPointer<AppModel>>& queue() const { return m_queue; }
+    const QList<Waiting>& queue() const { return m_queue; }
 
 signals:
     // Any published field changed.
@@ -63,6 +75,7 @@ signals:
 
 private:
     void startDrain();
+    QSharedPointer<AppModel> recordOf(const Waiting& waiting);
     void setStatusMessage(const QString& message);
 
     ModelContext& m_modelContext;
@@ -74,5 +87,6 @@ private:
     qint64 m_processedCount = 0;
     qint64 m_totalCount = 0;
     QString m_statusMessage = QStringLiteral("Queue idle");
-    QList<QSharedPointer<AppModel>> m_queue;
+    QList<Waiting> m_queue;
+    QHash<QString, int> m_waitingIDs; // appleID -> how many entries of m_queue carry it
 };

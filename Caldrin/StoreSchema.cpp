@@ -76,6 +76,10 @@ CREATE TABLE StoreMetadata (
 //   FavoriteFolder WHERE name = ? / ORDER BY sortOrder: a handful of rows
 //   FavoriteApp WHERE appleID = ?                    -> FavoriteApp_appleID
 //   FavoriteApp WHERE folder = ? (and the cascade)   -> FavoriteApp_folder
+//   SELECT pk, appleID FROM AppModel WHERE <incomplete> ORDER BY pk
+//                                                    -> AppModel_incomplete, a partial
+//     index holding only the apps whose details are incomplete, so the start-up
+//     check reads those few entries instead of every row
 // Indexes are not part of the schema's identity: missing ones are created at
 // every open, so adding one later needs no reset.
 const char* const kCreateIndexes = R"SQL(
@@ -84,6 +88,11 @@ CREATE INDEX IF NOT EXISTS AppModel_category_releaseDate ON AppModel(category, r
 CREATE INDEX IF NOT EXISTS FavoriteApp_appleID ON FavoriteApp(appleID);
 CREATE INDEX IF NOT EXISTS FavoriteApp_folder ON FavoriteApp(folder);
 )SQL";
+
+QByteArray incompleteIndex() {
+    return "CREATE INDEX IF NOT EXISTS AppModel_incomplete ON AppModel(pk, appleID) WHERE " +
+           StoreSchema::incompleteAppCondition();
+}
 
 QByteArrayList columnsOf(SqliteDatabase& database, const QByteArray& table) {
     SqliteStatement statement(database, "SELECT name FROM pragma_table_info(?) ORDER BY cid");
@@ -159,4 +168,11 @@ void StoreSchema::verify(SqliteDatabase& database) {
 
 void StoreSchema::createIndexes(SqliteDatabase& database) {
     database.exec(kCreateIndexes);
+    database.exec(incompleteIndex());
+}
+
+QByteArray StoreSchema::incompleteAppCondition() {
+    // An empty description counts as present; an empty screenshot list does not.
+    return "(detailsFetched = 0 OR screenshotURLs IS NULL OR screenshotURLs = '[]' OR appDescription IS "
+           "NULL)";
 }

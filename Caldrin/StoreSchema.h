@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class SqliteDatabase;
@@ -15,6 +16,11 @@ public:
     // Creates the schema in an empty database, or checks that a non-empty one
     // holds exactly this schema and version. Throws StoreError otherwise.
     static void prepare(SqliteDatabase& database);
+
+    // The SQL condition of an app whose details are incomplete: not fetched, no
+    // or no screenshots, or no description. Queries must use it word for word,
+    // so that the partial index built on it serves them.
+    static QByteArray incompleteAppCondition();
 
 private:
     static void create(SqliteDatabase& database);

@@ -10,6 +10,7 @@
 #include "ProductPages.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
+#include "WebEngineTestMain.h"
 
 #include <QApplication>
 #include <QJsonArray>
@@ -364,6 +365,26 @@ private slots:
                  QStringList{QStringLiteral("🚀 Starting queue processing: 2 apps")});
     }
 
+    // Apps queued by identity are read when their turn comes; one deleted
+    // meanwhile is passed over.
+    void storedApps_areReadWhenTheirTurnComes() {
+        const AppRef kept = storedApp(QStringLiteral("41"));
+        const AppRef gone = storedApp(QStringLiteral("42"));
+        serveLookup(QStringLiteral("41"), QJsonObject{{"screenshotUrls", strings({"s"})}});
+        const qint64 keptId = kept->persistentId();
+        const qint64 goneId = gone->persistentId();
+        DetailsFetchQueue queue(context(), fast());
+        ConsoleCapture console;
+        queue.addToQueue(QList<DetailsFetchQueue::Waiting>{{nullptr, goneId, QStringLiteral("42")},
+                                                           {nullptr, keptId, QStringLiteral("41")}});
+        context().remove(gone.data());
+        context().save();
+        QTRY_VERIFY_WITH_TIMEOUT(console.contains(QStringLiteral("✅ Queue processing complete")), 10000);
+        QVERIFY(kept->detailsFetched());
+        QCOMPARE(console.linesStartingWith(QStringLiteral("🔍 Processing: ")),
+                 QStringList{QStringLiteral("🔍 Processing: App 41")});
+    }
+
     void drain_picksUpAppsAddedMeanwhile_andStopsAfterClear() {
         QList<AppRef> apps;
         for (int i = 0; i < 5; ++i) {
@@ -393,20 +414,6 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    QTemporaryDir home;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-            "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\"");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Caldrin"));
-    TestQueue test;
-    return QTest::qExec(&test, argc, argv);
-}
+CALDRIN_WEBENGINE_TEST_MAIN(TestQueue)
 
 #include "tst_queue.moc"

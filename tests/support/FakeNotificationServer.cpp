@@ -1,5 +1,7 @@
 #include "FakeNotificationServer.h"
 
+#include <QUuid>
+
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");

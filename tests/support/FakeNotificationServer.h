@@ -48,6 +48,7 @@ signals:
     void notified();
 
 private:
+    QString m_connectionName;
     QDBusConnection m_bus;
     QList<Notification> m_notifications;
     uint m_nextId = 1;

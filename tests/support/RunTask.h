@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
+#include <variant>
 
 // Thrown by runTask when the task has not finished within its limit.
 class TaskTimedOut : public std::runtime_error {
@@ -22,7 +24,7 @@ namespace RunTaskDetail {
 
 template <typename T> struct Outcome {
     bool finished = false;
-    std::optional<T> value;
+    std::conditional_t<std::is_void_v<T>, std::monostate, std::optional<T>> value;
     std::exception_ptr error;
     QPointer<QEventLoop> loop;
 };
@@ -30,7 +32,12 @@ template <typename T> struct Outcome {
 // Not a lambda: a coroutine lambda's captures would dangle after its first suspension.
 template <typename T> QCoro::Task<> settle(QCoro::Task<T> task, std::shared_ptr<Outcome<T>> outcome) {
     try {
-        outcome->value.emplace(co_await task);
+        if constexpr (std::is_void_v<T>) {
+            co_await task;
+        } else {
+            T value = co_await task;
+            outcome->value.emplace(std::move(value));
+        }
     } catch (...) {
         outcome->error = std::current_exception();
     }
@@ -42,12 +49,15 @@ template <typename T> QCoro::Task<> settle(QCoro::Task<T> task, std::shared_ptr<
 } // namespace RunTaskDetail
 
 // Runs the event loop until the task finishes and returns its value or rethrows
-// its exception; throws TaskTimedOut when it is still running after `limit`
-// (the task then goes on by itself; nothing it touches may go away before it ends).
+// its exception (QCoro::waitFor hangs when a task throws); throws TaskTimedOut
+// when it is still running after `limit` (the task then goes on by itself;
+// nothing it touches may go away before it ends). Free of QtTest, so the
+// benchmarks use it too.
 template <typename T> T runTask(QCoro::Task<T>&& task, std::chrono::milliseconds limit) {
     auto outcome = std::make_shared<RunTaskDetail::Outcome<T>>();
     QEventLoop loop;
     outcome->loop = &loop;
+    // Tasks start at once: one that never suspends is done here already.
     QCoro::Task<> settling = RunTaskDetail::settle(std::move(task), outcome);
     if (!outcome->finished) {
         QTimer::singleShot(limit, &loop, &QEventLoop::quit);
@@ -58,5 +68,6 @@ template <typename T> T runTask(QCoro::Task<T>&& task, std::chrono::milliseconds
         throw TaskTimedOut();
     if (outcome->error)
         std::rethrow_exception(outcome->error);
-    return std::move(*outcome->value);
+    if constexpr (!std::is_void_v<T>)
+        return std::move(*outcome->value);
 }

@@ -1,0 +1,152 @@
+// One collection run of 300 feed entries (200 new apps, 100 already stored)
+// against a large store: how much of it is our own work rather than waiting.
+// The feeds come from the tests' fake store, served from a thread of its own so
+// that its work is not counted. Prints "<figure>: <value>" lines; nothing fails
+// on a timing. The apps it adds are deleted again at the end.
+#include "AppCollectorService.h"
+#include "AppModel.h"
+#include "Console.h"
+#include "FakeStore.h"
+#include "ModelContainer.h"
+#include "ModelContext.h"
+#include "SqliteDatabase.h"
+#include "SqliteStatement.h"
+#include "StoreDocuments.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <qcoro/qcorotask.h>
+
+#include <cstdio>
+#include <ctime>
+#include <sys/resource.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+double processCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+double threadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
+}
+
+void quietHandler(QtMsgType, const QMessageLogContext& context, const QString& message) {
+    if (!Console::isConsoleCategory(context.category))
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+QCoro::Task<> run(AppCollectorService& collector, QEventLoop& loop) {
+    QCoro::Task<> collecting = collector.fetchNewApps();
+    co_await collecting;
+    loop.quit();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QTemporaryDir home;
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Caldrin"));
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_collection <store file>\n");
+        return 2;
+    }
+    qInstallMessageHandler(quietHandler);
+    auto container = ModelContainer::open(QString::fromLocal8Bit(argv[1]));
+    ModelContext& context = container->mainContext();
+    SqliteDatabase& database = container->database();
+    database.exec("DELETE FROM AppModel WHERE appleID LIKE 'bench-%'");
+
+    // 300 entries: 200 apps nobody has seen and 100 from the middle of the store.
+    QStringList known;
+    {
+        SqliteStatement statement(database, "SELECT appleID FROM AppModel ORDER BY pk LIMIT 100 OFFSET "
+                                            "(SELECT count(*) / 2 FROM AppModel)");
+        while (statement.step())
+            known.append(statement.text(0));
+    }
+    QJsonArray feeds[3];
+    for (int i = 0; i < 300; ++i) {
+        const QString id = i % 3 == 2 && !known.isEmpty() ? known.at((i / 3) % known.size())
+                                                          : QStringLiteral("bench-%1").arg(i);
+        feeds[i / 100].append(StoreDocuments::feedEntry(id, QStringLiteral("Bench App %1").arg(i)));
+    }
+
+    QThread serverThread;
+    serverThread.start();
+    auto* store = new FakeStore;
+    store->moveToThread(&serverThread);
+    double serverCpuBefore = 0;
+    const char* kinds[] = {"newapplications", "newfreeapplications", "newpaidapplications"};
+    for (int i = 0; i < 3; ++i)
+        store->setJson(QStringLiteral("/us/rss/%1/limit=100/json").arg(QLatin1String(kinds[i])),
+                       StoreDocuments::feedDocument(feeds[i]));
+    bool listening = false;
+    QMetaObject::invokeMethod(
+        store,
+        [&] {
+            listening = store->listen();
+            serverCpuBefore = threadCpuMs();
+        },
+        Qt::BlockingQueuedConnection);
+    if (!listening)
+        return 1;
+    qputenv("CALDRIN_STORE_ORIGIN", store->origin().toUtf8());
+
+    AppCollectorService collector(context);
+    // Let the start-up tasks (permission, incomplete check) finish first.
+    {
+        QEventLoop settle;
+        QTimer::singleShot(2000, &settle, &QEventLoop::quit);
+        settle.exec();
+    }
+    collector.detailsQueue().clearQueue();
+
+    const double cpuBefore = processCpuMs();
+    const double mainBefore = threadCpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    QEventLoop loop;
+    QCoro::Task<> running = run(collector, loop);
+    loop.exec();
+    const double wallMs = wall.elapsed();
+    const double mainMs = threadCpuMs() - mainBefore;
+    const double cpuMs = processCpuMs() - cpuBefore;
+    collector.detailsQueue().clearQueue();
+    double serverMs = 0;
+    QMetaObject::invokeMethod(
+        store, [&] { serverMs = threadCpuMs() - serverCpuBefore; }, Qt::BlockingQueuedConnection);
+
+    const QString status = collector.statusMessage();
+    std::printf("collection_run_status: %s\n", qPrintable(status));
+    std::printf("collection_run_cpu_ms: %.0f\n", cpuMs - serverMs);
+    std::printf("collection_run_main_thread_cpu_ms: %.0f\n", mainMs);
+    std::printf("collection_run_wall_ms: %.0f\n", wallMs);
+    std::printf("collection_run_pauses_ms: %d\n", 15 * 100);
+    std::fflush(stdout);
+
+    QMetaObject::invokeMethod(
+        store, [&] { delete store; }, Qt::BlockingQueuedConnection);
+    serverThread.quit();
+    serverThread.wait();
+    database.exec("DELETE FROM AppModel WHERE appleID LIKE 'bench-%'");
+    return status.startsWith(QStringLiteral("✓ Saved 200 new apps")) ? 0 : 1;
+}
