@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NewFolderSheet.h"
 #include "PersistentRecord.h"
 
 #include <QDialog>
@@ -12,7 +13,6 @@ class AppModel;
 class FavoriteFolder;
 class FavoritesService;
 class ImageLoader;
-class NewFolderSheet;
 class QComboBox;
 class QPlainTextEdit;
 class QPushButton;

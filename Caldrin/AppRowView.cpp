@@ -6,6 +6,7 @@
 #include "FavoritesService.h"
 #include "ImageLoader.h"
 #include "ModelContext.h"
+#include "SymbolLabel.h"
 #include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
@@ -24,7 +25,7 @@ constexpr int trailingSpacing = 4;
 
 // A symbol shown "at the size" of a text style.
 int symbolSide(const QFont& font) {
-    return qMax(8, qRound(QFontMetricsF(font).height() * 0.8));
+    return SymbolLabel::symbolSide(font);
 }
 
 struct Colors {

@@ -1,5 +1,6 @@
 #include "DetailsFetchQueue.h"
 
+#include "AppEnrichment.h"
 #include "AppModel.h"
 #include "Console.h"
 #include "ErrorText.h"
@@ -148,13 +149,7 @@ QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
         if (!self)
             co_return;
         if (details) {
-            app->setRating(details->averageUserRating);
-            app->setRatingCount(details->userRatingCount);
-            app->setAppSize(formatFileSize(details->fileSizeBytes));
-            app->setAppVersion(details->version);
-            app->setAgeRating(details->contentAdvisoryRating);
-            if (details->description)
-                app->setAppDescription(details->description);
+            AppEnrichment::copyLookupDetails(*app, *details);
 
             Console::print(QStringLiteral("  📱 Checking API for screenshots..."));
             Console::print(
@@ -201,8 +196,8 @@ QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
                 co_return;
             if (scraped) {
                 Console::print(QStringLiteral("  🌐 WebKit scraper returned successfully"));
-                if (!scraped->screenshotURLs.isEmpty()) {
-                    app->setScreenshotURLs(scraped->screenshotURLs);
+                const AppEnrichment::Merged merged = AppEnrichment::mergeScrapedData(*app, *scraped);
+                if (merged.tookScreenshots) {
                     Console::print(QStringLiteral("  ✅ Got %1 screenshots from WebKit")
                                        .arg(scraped->screenshotURLs.size()));
                     for (qsizetype i = 0; i < scraped->screenshotURLs.size(); ++i)
@@ -211,17 +206,8 @@ QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
                 } else {
                     Console::print(QStringLiteral("  ⚠️ WebKit returned 0 screenshots"));
                 }
-                if (!app->hasAppDescription() && scraped->description)
-                    app->setAppDescription(scraped->description);
-                app->setHasInAppPurchases(scraped->hasInAppPurchases);
-                app->setInAppPurchaseInfo(scraped->inAppPurchaseInfo);
-                if (!scraped->inAppPurchaseItems.isEmpty()) {
-                    QList<IAPItem> items;
-                    for (const InAppPurchaseItem& item : scraped->inAppPurchaseItems)
-                        items.append(IAPItem{item.name(), item.price()});
-                    app->setInAppPurchaseItems(items);
-                    Console::print(QStringLiteral("  💰 Found %1 IAP products").arg(items.size()));
-                }
+                if (merged.purchaseItems > 0)
+                    Console::print(QStringLiteral("  💰 Found %1 IAP products").arg(merged.purchaseItems));
                 if (scraped->hasInAppPurchases)
                     Console::print(QStringLiteral("  💰 Has In-App Purchases"));
             }

@@ -26,18 +26,6 @@ namespace {
 
 const QString kRule = QString(80, QLatin1Char('='));
 
-// A product page whose scripts find one screenshot, one purchase and a description.
-QByteArray productPage() {
-    const QString shot =
-        ProductPages::imageAddress(QStringLiteral("Purple116"), 1, QStringLiteral("1290x2796"));
-    return ProductPages::page(
-        "<section class=\"screenshots\"><picture><source srcset=\"" + shot.toUtf8() +
-            " 1290w\"></picture></section>"
-            "<div class=\"in-app-purchases\"><div><span>Gem Pack</span><span>$4.99</span></div></div>"
-            "<p>Offers In-App Purchases</p>",
-        "<meta name=\"description\" content=\"From the page\">");
-}
-
 QJsonArray strings(const QStringList& list) {
     return QJsonArray::fromStringList(list);
 }
@@ -239,7 +227,7 @@ private slots:
         app->setHasInAppPurchases(false);
         context().save();
         serveLookup(QStringLiteral("14"), QJsonObject{{"screenshotUrls", QJsonArray()}});
-        servePage(QStringLiteral("14"), ProductPages::html(productPage()));
+        servePage(QStringLiteral("14"), ProductPages::html(ProductPages::samplePage()));
         DetailsFetchQueue queue(context(), fast());
         ConsoleCapture console;
         AsyncTest::run(queue.processApp(app));
@@ -284,7 +272,7 @@ private slots:
     void processApp_scraperTimeout_stillMarksTheAppFetched() {
         AppRef app = storedApp(QStringLiteral("16"));
         serveLookup(QStringLiteral("16"), QJsonObject{});
-        FakeStore::Response stalled = ProductPages::html(productPage());
+        FakeStore::Response stalled = ProductPages::html(ProductPages::samplePage());
         stalled.behaviour = FakeStore::Behaviour::Stall;
         servePage(QStringLiteral("16"), stalled);
         DetailsFetchQueue::Timing timing = fast();
@@ -313,7 +301,7 @@ private slots:
             m_store->setResponse(QStringLiteral("/lookup?id=17"), FakeStore::htmlError(404));
         } else {
             serveLookup(QStringLiteral("17"), QJsonObject{{"version", "2.0"}});
-            FakeStore::Response page = ProductPages::html(productPage());
+            FakeStore::Response page = ProductPages::html(ProductPages::samplePage());
             if (failure == QLatin1String("page"))
                 page.behaviour = FakeStore::Behaviour::Truncate;
             servePage(QStringLiteral("17"), page);

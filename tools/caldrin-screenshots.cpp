@@ -4,15 +4,23 @@
 // 127.0.0.1, the store lives in a temporary folder. Meant to run under Xvfb
 // (scripts/screenshots), but works on any display.
 #include "AddToFavoritesSheet.h"
+#include "AppDetailView.h"
+#include "AppIconView.h"
 #include "AppModel.h"
 #include "AppRowView.h"
 #include "FakeStore.h"
+#include "FavoriteApp.h"
+#include "FavoriteAppRowView.h"
+#include "FavoriteFolder.h"
 #include "FavoritesService.h"
+#include "FavoritesView.h"
 #include "FixtureImages.h"
+#include "FolderAppsListView.h"
 #include "ImageLoader.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "NewFolderSheet.h"
+#include "ScreenshotThumbnail.h"
 #include "ScreenshotViewerSheet.h"
 #include "SymbolTable.h"
 #include "SystemColors.h"
@@ -28,16 +36,20 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextStream>
 #include <QThread>
 #include <QVBoxLayout>
 
 #include <cstdio>
 #include <functional>
+
+using AppRef = QSharedPointer<AppModel>;
 
 namespace {
 
@@ -100,6 +112,8 @@ public:
         ok = newFolder() && ok;
         ok = viewer() && ok;
         ok = symbols() && ok;
+        ok = detailViews() && ok;
+        ok = favoritesBrowser() && ok;
         return ok;
     }
 
@@ -286,6 +300,144 @@ private:
         ok = viewerScreen(broken, 2, QStringLiteral("screenshot-viewer-timeout"), Screen::Timeout,
                           std::chrono::milliseconds(500)) &&
              ok;
+        return ok;
+    }
+
+    // Waits until the icons and screenshots under the widget have arrived.
+    bool imagesArrived(QWidget* root) {
+        return waitUntil([&] {
+            for (const AppIconView* icon : root->findChildren<AppIconView*>()) {
+                if (ImageLoader::isLoadableAddress(icon->address()) && !icon->isShowingImage())
+                    return false;
+            }
+            for (const ScreenshotThumbnail* thumbnail : root->findChildren<ScreenshotThumbnail*>()) {
+                if (thumbnail->isVisible() && !thumbnail->isShowingImage())
+                    return false;
+            }
+            return true;
+        });
+    }
+
+    // The detail view of a fully enriched app, and of one whose details are not loaded.
+    bool detailViews() {
+        ModelContext& context = m_container->mainContext();
+        const AppRef enriched = m_apps.first();
+        enriched->setRatingCount(12873);
+        enriched->setAppSize(QStringLiteral("48.2 MB"));
+        enriched->setAppVersion(QStringLiteral("3.4.1"));
+        enriched->setAgeRating(QStringLiteral("4+"));
+        enriched->setCategoryID(QStringLiteral("6013"));
+        enriched->setBundleID(QStringLiteral("com.northwindlabs.lumen.sleepsounds.stories"));
+        enriched->setDeveloperURL(QStringLiteral("https://apps.apple.com/us/developer/id1500"));
+        enriched->setFetchedAt(QDateTime(QDate(2026, 12, 4), QTime(9, 41)));
+        enriched->setInAppPurchaseInfo(QStringLiteral("Offers In-App Purchases"));
+        enriched->setInAppPurchaseItems(QList<IAPItem>{
+            {QStringLiteral("Lumen Premium (Monthly)"), QStringLiteral("$4.99")},
+            {QStringLiteral("Lumen Premium (Yearly)"), QStringLiteral("$29.99")},
+            {QStringLiteral("Story Pack: Northern Lights & Quiet Harbours"), QStringLiteral("$1.99")}});
+        enriched->setAppDescription(QStringLiteral(
+            "Lumen helps you fall asleep faster and wake up refreshed. Choose from more than 200 "
+            "sleep sounds — gentle rain, distant thunder, ocean waves, a crackling fireplace — and "
+            "mix up to five of them into your own soundscape.\n\n"
+            "Bedtime stories, read by calm voices, guide your mind away from the day. New stories "
+            "arrive every week, from quiet train journeys through the Alps to slow walks along "
+            "foggy harbours.\n\n"
+            "• Sleep timer with a gentle fade-out\n"
+            "• Works offline once a sound is downloaded\n"
+            "• Smart alarm that wakes you in your lightest sleep phase\n"
+            "• No ads, ever"));
+        const AppRef bare = m_apps.at(4); // the CJK name, details not loaded
+        bare->setCategoryID(QStringLiteral("6012"));
+        bare->setFetchedAt(QDateTime(QDate(2026, 12, 2), QTime(18, 5)));
+        context.save();
+
+        // Dates and counts as a user in the United States sees them.
+        const QLocale previous;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        bool ok = true;
+        const QList<std::pair<AppRef, QString>> shots{{enriched, QStringLiteral("detail-view")},
+                                                      {bare, QStringLiteral("detail-view-not-loaded")}};
+        for (const auto& [app, name] : shots) {
+            auto view = std::make_unique<AppDetailView>(app, context);
+            view->setWindowTitle(app->name());
+            view->resize(820, 900);
+            view->show();
+            const bool arrived = imagesArrived(view.get());
+            if (!arrived)
+                std::fprintf(stderr, "%s: images did not arrive in time\n", qPrintable(name));
+            // Tall enough to show the whole view at once.
+            auto fitHeight = [&view] {
+                settle(100);
+                view->resize(view->width(), view->widget()->heightForWidth(view->width()) + 4);
+            };
+            fitHeight();
+            ok = save(view.get(), name) && arrived && ok;
+            if (app == enriched) {
+                // The same view in a narrow column.
+                view->resize(560, 900);
+                fitHeight();
+                ok = save(view.get(), name + QStringLiteral("-narrow")) && ok;
+            }
+        }
+        QLocale::setDefault(previous);
+        return ok;
+    }
+
+    // The favorites browser with a folder of two apps, one of them selected.
+    bool favoritesBrowser() {
+        ModelContext& context = m_container->mainContext();
+        FavoritesService service(context);
+        if (const auto favorite = service.getFavorite(m_apps.at(4)->appleID()))
+            favorite->setComment(
+                QStringLiteral("Recommended by Mia — the breathing exercises are lovely, and the "
+                               "evening routine with the gong is worth trying before bed."));
+        context.save();
+        const QLocale previous;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        FavoritesView view(context);
+        view.setWindowTitle(QStringLiteral("Favorites"));
+        view.resize(1360, 860);
+        view.show();
+        settle(100);
+        for (const auto& folder : view.folders()) {
+            if (folder->name() == QStringLiteral("Try this week"))
+                view.selectFolder(folder);
+        }
+        bool ok = view.appsList() && view.appsList()->rows().size() == 2;
+        if (ok)
+            QTest::mouseClick(view.appsList()->rows().first(), Qt::LeftButton);
+        ok = ok && view.detailView();
+        if (!ok)
+            std::fprintf(stderr, "favorites: the folder with two apps was not shown\n");
+        const bool arrived = imagesArrived(&view);
+        if (!arrived)
+            std::fprintf(stderr, "favorites: images did not arrive in time\n");
+        ok = save(&view, QStringLiteral("favorites")) && arrived && ok;
+        // The row's menu with its folder submenu, and a folder's menu.
+        if (!view.appsList()->rows().isEmpty()) {
+            FavoriteAppRowView* row = view.appsList()->rows().first();
+            std::unique_ptr<QMenu> menu(row->contextMenu(nullptr));
+            menu->popup(row->mapToGlobal(QPoint(120, 40)));
+            QAction* move = menu->actions().first();
+            menu->setActiveAction(move);
+            move->menu()->popup(menu->mapToGlobal(menu->actionGeometry(move).topRight()));
+            ok = save(menu.get(), QStringLiteral("favorites-row-menu")) && ok;
+            ok = save(move->menu(), QStringLiteral("favorites-row-menu-folders")) && ok;
+        }
+        if (const QSharedPointer<FavoriteFolder> folder = view.selectedFolder()) {
+            std::unique_ptr<QMenu> menu(view.folderMenu(folder, nullptr));
+            menu->popup(view.mapToGlobal(QPoint(60, 120)));
+            ok = save(menu.get(), QStringLiteral("favorites-folder-menu")) && ok;
+        }
+        // No folder chosen yet, and an empty folder.
+        view.selectFolder(nullptr);
+        ok = save(&view, QStringLiteral("favorites-no-folder")) && ok;
+        for (const auto& folder : view.folders()) {
+            if (folder->name() == QStringLiteral("Games night"))
+                view.selectFolder(folder);
+        }
+        ok = save(&view, QStringLiteral("favorites-empty-folder")) && ok;
+        QLocale::setDefault(previous);
         return ok;
     }
 

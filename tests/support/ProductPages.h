@@ -28,4 +28,15 @@ inline QString imageAddress(const QString& folder, int identifier, const QString
         .arg(folder, QString::asprintf("%08x-4e2f-4a1b-9c3d-5e6f7a8b9c0d", 0x1000 + identifier), file, size);
 }
 
+// A product page whose scripts find one screenshot, one purchase ("Gem Pack",
+// "$4.99") and the description "From the page".
+inline QByteArray samplePage() {
+    const QString shot = imageAddress(QStringLiteral("Purple116"), 1, QStringLiteral("1290x2796"));
+    return page("<section class=\"screenshots\"><picture><source srcset=\"" + shot.toUtf8() +
+                    " 1290w\"></picture></section>"
+                    "<div class=\"in-app-purchases\"><div><span>Gem Pack</span><span>$4.99</span></div></div>"
+                    "<p>Offers In-App Purchases</p>",
+                "<meta name=\"description\" content=\"From the page\">");
+}
+
 } // namespace ProductPages

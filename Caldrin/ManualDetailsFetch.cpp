@@ -1,0 +1,120 @@
+#include "ManualDetailsFetch.h"
+
+#include "AppDetailsService.h"
+#include "AppEnrichment.h"
+#include "AppModel.h"
+#include "Console.h"
+#include "ErrorText.h"
+#include "ModelContext.h"
+#include "StoreError.h"
+
+namespace {
+
+QString trueFalse(bool value) {
+    return value ? QStringLiteral("true") : QStringLiteral("false");
+}
+
+bool isFilled(const std::optional<QStringList>& list) {
+    return list && !list->isEmpty();
+}
+
+} // namespace
+
+ManualDetailsFetch::ManualDetailsFetch(QSharedPointer<AppModel> app, ModelContext& modelContext,
+                                       Timing timing)
+    : m_app(std::move(app))
+    , m_modelContext(&modelContext)
+    , m_timing(timing) {}
+
+void ManualDetailsFetch::clearEnrichment() {
+    AppModel& app = *m_app;
+    app.setScreenshotURLs(std::nullopt);
+    app.setAppDescription(std::nullopt);
+    app.setRating(std::nullopt);
+    app.setRatingCount(std::nullopt);
+    app.setAppSize(std::nullopt);
+    app.setAppVersion(std::nullopt);
+    app.setAgeRating(std::nullopt);
+    app.setHasInAppPurchases(std::nullopt);
+    app.setInAppPurchaseInfo(std::nullopt);
+    app.setInAppPurchaseItems(std::nullopt);
+    app.setDetailsFetched(false);
+}
+
+QCoro::Task<> ManualDetailsFetch::refetchDetails(std::shared_ptr<ManualDetailsFetch> work) {
+    emit work->loadingChanged(true);
+    work->clearEnrichment();
+    Console::print(QStringLiteral("🔄 RE-fetching details for: ") + work->m_app->name());
+    QCoro::Task<> fetching = fetchDetails(work);
+    co_await fetching;
+}
+
+QCoro::Task<> ManualDetailsFetch::fetchDetails(std::shared_ptr<ManualDetailsFetch> work) {
+    emit work->loadingChanged(true);
+    const QSharedPointer<AppModel> app = work->m_app;
+    Console::print(QStringLiteral("🔍 Manually fetching details for: ") + app->name());
+    // Both for this fetch only: nothing is shared with the details queue.
+    AppDetailsService detailsService(work->m_timing.http);
+    WebKitScraperService scraper(work->m_timing.scraper);
+
+    QString failure;
+    try {
+        QCoro::Task<std::optional<iTunesAppDetails>> lookup = detailsService.fetchAppDetails(app->appleID());
+        const std::optional<iTunesAppDetails> details = co_await lookup;
+        if (details) {
+            AppEnrichment::copyLookupDetails(*app, *details);
+            // Only the iPhone and iPad lists count here.
+            const QStringList* taken = nullptr;
+            if (isFilled(details->screenshotUrls)) {
+                taken = &*details->screenshotUrls;
+                Console::print(QStringLiteral("✅ Got %1 iPhone screenshots from API").arg(taken->size()));
+            } else if (isFilled(details->ipadScreenshotUrls)) {
+                taken = &*details->ipadScreenshotUrls;
+                Console::print(QStringLiteral("✅ Got %1 iPad screenshots from API").arg(taken->size()));
+            }
+            if (taken)
+                app->setScreenshotURLs(*taken);
+        }
+
+        if (!isFilled(app->screenshotURLs())) {
+            Console::print(QStringLiteral("🌐 Using WebKit scraper..."));
+            QCoro::Task<std::optional<WebKitScrapedData>> scrape = scraper.scrapePage(app->appStoreURL());
+            const std::optional<WebKitScrapedData> scraped = co_await scrape;
+            if (scraped) {
+                const AppEnrichment::Merged merged = AppEnrichment::mergeScrapedData(*app, *scraped);
+                if (merged.tookScreenshots)
+                    Console::print(QStringLiteral("✅ Got %1 screenshots from WebKit")
+                                       .arg(scraped->screenshotURLs.size()));
+                if (merged.purchaseItems > 0)
+                    Console::print(QStringLiteral("💰 Found %1 IAP products").arg(merged.purchaseItems));
+                if (scraped->hasInAppPurchases)
+                    Console::print(QStringLiteral("💰 Has In-App Purchases"));
+            }
+        }
+    } catch (const std::exception& error) {
+        failure = ErrorText::describe(error);
+    } catch (...) {
+        failure = ErrorText::unknown();
+    }
+
+    if (failure.isNull()) {
+        app->setDetailsFetched(true);
+        Console::print(QStringLiteral("💾 Final save:"));
+        Console::print(QStringLiteral("   Description: ") + trueFalse(app->hasAppDescription()));
+        Console::print(QStringLiteral("   Screenshots: %1")
+                           .arg(app->screenshotURLs() ? app->screenshotURLs()->size() : 0));
+        Console::print(QStringLiteral("   IAP: ") + trueFalse(app->hasInAppPurchases().value_or(false)));
+        if (ModelContext* context = work->m_modelContext.data()) {
+            try {
+                context->save();
+            } catch (const StoreError&) {
+                // Ignored: the context keeps the changes for a later save.
+            }
+        }
+        Console::print(QStringLiteral("✅ All details saved for: ") + app->name());
+    } else {
+        // What was assigned stays in memory, unsaved.
+        Console::print(QStringLiteral("❌ Error fetching details: ") + failure);
+    }
+    emit work->loadingChanged(false);
+}
