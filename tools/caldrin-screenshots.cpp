@@ -367,6 +367,8 @@ private:
             "• Smart alarm that wakes you in your lightest sleep phase\n"
             "• No ads, ever"));
         const AppRef bare = m_apps.at(4); // the CJK name, details not loaded
+        bare->setCategoryID(QStringLiteral("6012"));
+        bare->setFetchedAt(QDateTime(QDate(2026, 12, 2), QTime(18, 5)));
         context.save();
 
         // Dates and counts as a user in the United States sees them.
