@@ -10,22 +10,12 @@
 #include "SqliteStatement.h"
 #include "StoreError.h"
 #include "StoreSchema.h"
+#include "UserSettings.h"
 
 #include <QPointer>
-#include <QSettings>
 #include <QTimer>
 
 #include <qcoro/qcorotimer.h>
-
-namespace {
-
-QSettings userSettings() {
-    return QSettings(QStringLiteral("Caldrin"), QStringLiteral("Caldrin"));
-}
-
-const QString kLastFetchDate = QStringLiteral("lastFetchDate");
-
-} // namespace
 
 AppCollectorService::AppCollectorService(ModelContext& modelContext, QObject* parent)
     : AppCollectorService(modelContext, Timing(), parent) {}
@@ -178,7 +168,7 @@ QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
 }
 
 void AppCollectorService::loadLastFetchDate() {
-    const QVariant stored = userSettings().value(kLastFetchDate);
+    const QVariant stored = UserSettings::open().value(UserSettings::lastFetchDateKey());
     // A text that looks like a date is not a date-time value.
     if (stored.typeId() == QMetaType::QDateTime && stored.toDateTime().isValid()) {
         m_lastFetchDate = stored.toDateTime();
@@ -189,7 +179,7 @@ void AppCollectorService::loadLastFetchDate() {
 void AppCollectorService::saveLastFetchDate() {
     if (!m_lastFetchDate)
         return;
-    QSettings settings = userSettings();
-    settings.setValue(kLastFetchDate, *m_lastFetchDate);
+    QSettings settings = UserSettings::open();
+    settings.setValue(UserSettings::lastFetchDateKey(), *m_lastFetchDate);
     settings.sync();
 }

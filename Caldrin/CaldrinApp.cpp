@@ -1,16 +1,13 @@
 #include "CaldrinApp.h"
 
-#include "AppCollectorService.h"
 #include "Console.h"
+#include "ContentView.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "StoreError.h"
 
 #include <QFile>
-#include <QLabel>
 #include <QUrl>
-#include <QVBoxLayout>
-#include <QWidget>
 
 CaldrinApp::CaldrinApp(const QString& storePath, QObject* parent)
     : QObject(parent) {
@@ -18,8 +15,8 @@ CaldrinApp::CaldrinApp(const QString& storePath, QObject* parent)
 }
 
 CaldrinApp::~CaldrinApp() {
+    // The window (and the collector it owns) goes before the store.
     m_window.reset();
-    m_collector.reset();
 }
 
 std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path, const FileRemover& removeFile) {
@@ -56,15 +53,10 @@ void CaldrinApp::removeStoreFiles(const QString& path) {
 void CaldrinApp::showWindow() {
     if (!isReady())
         return;
-    auto window = std::make_unique<QWidget>();
-    window->setWindowTitle(QStringLiteral("Caldrin"));
-    auto* layout = new QVBoxLayout(window.get());
-    auto* label = new QLabel(QStringLiteral("Caldrin is keeping track of new iOS apps."), window.get());
-    label->setAlignment(Qt::AlignCenter);
-    layout->addWidget(label);
-    window->resize(640, 400);
-    window->show();
-    m_window = std::move(window);
-    m_collector = std::make_unique<AppCollectorService>(sharedModelContainer->mainContext());
-    m_collector->startCollecting();
+    if (m_window) {
+        m_window->show();
+        return;
+    }
+    m_window = std::make_unique<ContentView>(sharedModelContainer->mainContext());
+    m_window->show();
 }

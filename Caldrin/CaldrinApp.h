@@ -6,12 +6,12 @@
 #include <functional>
 #include <memory>
 
-class AppCollectorService;
+class ContentView;
 class ModelContainer;
-class QWidget;
 
 // The application's entry type: opens the store once, before any window, with
-// one reset and retry when it cannot be opened, then shows the window.
+// one reset and retry when it cannot be opened, then shows the window. The
+// window starts the collector.
 class CaldrinApp : public QObject {
     Q_OBJECT
 public:
@@ -21,8 +21,9 @@ public:
 
     // False after the fatal stop: the store could not be opened even after reset.
     bool isReady() const { return sharedModelContainer != nullptr; }
+    // Shows the one window, whose content is the ContentView over the store.
     void showWindow();
-    QWidget* window() const { return m_window.get(); }
+    ContentView* window() const { return m_window.get(); }
 
     // The opening road with its console lines. removeFile deletes the store file
     // and its companions; a failure to delete is ignored. Returns null after
@@ -34,6 +35,5 @@ public:
     std::unique_ptr<ModelContainer> sharedModelContainer;
 
 private:
-    std::unique_ptr<QWidget> m_window;
-    std::unique_ptr<AppCollectorService> m_collector;
+    std::unique_ptr<ContentView> m_window;
 };

@@ -24,3 +24,19 @@ QString DateText::abbreviatedDate(const QDateTime& dateTime, const QLocale& loca
         return QString();
     return locale.toString(dateTime.toLocalTime().date(), abbreviatedDateFormat(locale));
 }
+
+QString DateText::shortenedTimeFormat(const QLocale& locale) {
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    // Some locales' short format still has seconds; the shortened style has none.
+    static const QRegularExpression seconds(QStringLiteral("[:.]ss?(\\.z+)?"));
+    format.remove(seconds);
+    return format.trimmed();
+}
+
+QString DateText::abbreviatedDateShortTime(const QDateTime& dateTime, const QLocale& locale) {
+    if (!dateTime.isValid())
+        return QString();
+    const QDateTime local = dateTime.toLocalTime();
+    return abbreviatedDate(local, locale) + QStringLiteral(", ") +
+           locale.toString(local.time(), shortenedTimeFormat(locale));
+}

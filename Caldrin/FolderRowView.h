@@ -11,7 +11,6 @@ public:
     static constexpr int CountRole = Qt::UserRole + 2;
     static constexpr int horizontalPadding = 10;
     static constexpr int verticalPadding = 7;
-    static constexpr int badgeRadius = 10;
 
     explicit FolderRowView(QObject* parent = nullptr);
 

@@ -7,6 +7,7 @@
 #include "ConsoleCapture.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
+#include "SampleApps.h"
 #include "SqliteDatabase.h"
 
 #include <QAbstractItemModelTester>
@@ -23,43 +24,16 @@ using AppRef = QSharedPointer<AppModel>;
 
 namespace {
 
-const QDateTime kDay0 = QDateTime(QDate(2024, 1, 1), QTime(7, 0), Qt::UTC);
+using Spec = SampleApps::Spec;
 
-struct Spec {
-    QString name;
-    QString developer = QStringLiteral("Example Developer");
-    QString category = QStringLiteral("Games");
-    int day = 0; // release day; higher is newer
-    bool viewed = false;
-};
+const QDateTime kDay0 = SampleApps::day0();
 
 AppRef makeApp(const QString& appleID, const Spec& spec) {
-    auto app = AppRef::create();
-    app->setAppleID(appleID);
-    app->setName(spec.name);
-    app->setBundleID(QStringLiteral("com.example.") + appleID);
-    app->setDeveloperName(spec.developer);
-    app->setAppStoreURL(QStringLiteral("https://apps.example/id") + appleID);
-    app->setCurrency(QStringLiteral("USD"));
-    app->setPriceLabel(QStringLiteral("Get"));
-    app->setCategory(spec.category);
-    app->setCategoryID(QStringLiteral("1"));
-    app->setReleaseDate(kDay0.addDays(spec.day));
-    app->setFetchedAt(kDay0);
-    app->setIsViewed(spec.viewed);
-    return app;
+    return SampleApps::make(appleID, spec);
 }
 
-// "<prefix> 0" ... "<prefix> count-1", released on days 0 ... count-1, in the
-// category that categoryOf gives for the number (Games when none).
 QList<Spec> numbered(const QString& prefix, int count, const std::function<QString(int)>& categoryOf = {}) {
-    QList<Spec> specs;
-    for (int i = 0; i < count; ++i)
-        specs.append(Spec{QStringLiteral("%1 %2").arg(prefix).arg(i),
-                          {},
-                          categoryOf ? categoryOf(i) : QStringLiteral("Games"),
-                          i});
-    return specs;
+    return SampleApps::numbered(prefix, count, categoryOf);
 }
 
 QString gamesOrBooks(int i) {

@@ -6,8 +6,10 @@
 #include "AddToFavoritesSheet.h"
 #include "AppDetailView.h"
 #include "AppIconView.h"
+#include "AppIndex.h"
 #include "AppModel.h"
 #include "AppRowView.h"
+#include "ContentView.h"
 #include "FakeStore.h"
 #include "FavoriteApp.h"
 #include "FavoriteAppRowView.h"
@@ -22,6 +24,7 @@
 #include "NewFolderSheet.h"
 #include "ScreenshotThumbnail.h"
 #include "ScreenshotViewerSheet.h"
+#include "StoreDocuments.h"
 #include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
@@ -31,11 +34,13 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QListView>
+#include <QLocale>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -48,6 +53,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <unistd.h>
 
 using AppRef = QSharedPointer<AppModel>;
 
@@ -83,6 +89,19 @@ constexpr const char* sampleApps = R"([
 {"id": "6502006", "name": "Stacks — Focus Timer", "developer": "Ida Berg", "category": "Productivity", "price": "$4.99", "release": "Dec 1, 2026", "from": "#e03e6b", "to": "#ff8aa8", "glyph": "◷", "rating": 4.9, "purchases": false, "screenshots": 4, "description": true, "fetched": true, "viewed": true}
 ])";
 
+// More apps for the main window's list, newest first after the sample apps.
+constexpr const char* mainWindowApps = R"([
+{"id": "6502101", "name": "Orbit — Star Map AR", "developer": "Parallax Works", "category": "Education", "price": "Free", "from": "#0b1d51", "to": "#3a6ff7", "glyph": "✦"},
+{"id": "6502102", "name": "Crumb: Recipe Keeper", "developer": "Small Batch Software", "category": "Food & Drink", "price": "$1.99", "from": "#d9480f", "to": "#ffa94d", "glyph": "❦"},
+{"id": "6502103", "name": "Parcel Pal", "developer": "Transit Bits GmbH", "category": "Utilities", "price": "Free", "from": "#5f3dc4", "to": "#9775fa", "glyph": "✉"},
+{"id": "6502104", "name": "Rally Racer: Dust Trails", "developer": "Moonbeam Games", "category": "Games", "price": "Free", "from": "#c92a2a", "to": "#ff8787", "glyph": "⚑"},
+{"id": "6502105", "name": "Quill — Daily Journal", "developer": "Ida Berg", "category": "Lifestyle", "price": "$3.99", "from": "#343a40", "to": "#868e96", "glyph": "✒"},
+{"id": "6502106", "name": "Tidepool Aquarium", "developer": "Coral & Co.", "category": "Entertainment", "price": "Free", "from": "#0c8599", "to": "#66d9e8", "glyph": "≈"},
+{"id": "6502107", "name": "Metronome Studio", "developer": "Harbor Apps Inc.", "category": "Music", "price": "$0.99", "from": "#2b8a3e", "to": "#8ce99a", "glyph": "♪"},
+{"id": "6502108", "name": "Sprout: Plant Care Reminders", "developer": "Greenhouse Labs", "category": "Lifestyle", "price": "Free", "from": "#5c940d", "to": "#c0eb75", "glyph": "✿"},
+{"id": "6502109", "name": "Chess Puzzles Daily", "developer": "Moonbeam Games", "category": "Games", "price": "Free", "from": "#495057", "to": "#ced4da", "glyph": "♛"}
+])";
+
 template <class T> std::optional<T> optionalValue(const QJsonObject& object, const char* key) {
     const QJsonValue value = object.value(QLatin1String(key));
     if (value.isUndefined())
@@ -114,6 +133,7 @@ public:
         ok = symbols() && ok;
         ok = detailViews() && ok;
         ok = favoritesBrowser() && ok;
+        ok = mainWindow() && ok;
         return ok;
     }
 
@@ -475,6 +495,141 @@ private:
         return true;
     }
 
+    // ---- The main window
+
+    // The main window on its General tab with an app selected, then on its
+    // Favorites tab with a folder and an app selected. Its collector runs
+    // against the fake store, whose feeds list apps already collected.
+    bool mainWindow() {
+        ModelContext& context = m_container->mainContext();
+        addMainWindowApps();
+        writeFeeds();
+        qputenv("CALDRIN_STORE_ORIGIN", m_store.origin().toUtf8());
+
+        const QLocale previous;
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        ContentView window(context);
+        window.setWindowTitle(QStringLiteral("Caldrin"));
+        window.resize(1440, 880);
+        window.show();
+        const bool ready = waitUntil(
+            [&] {
+                const AppCollectorService* collector = window.collectorService();
+                return window.appIndex().isReady() && collector &&
+                       collector->statusMessage().startsWith(QStringLiteral("✓")) &&
+                       !collector->detailsQueue().isProcessing();
+            },
+            20000);
+        if (!ready)
+            std::fprintf(stderr, "main window: the collection run did not end in time\n");
+        window.setSelectedApp(m_apps.first());
+        const bool loaded = waitForIcons() && imagesArrived(&window);
+        if (!loaded)
+            std::fprintf(stderr, "main window: images did not arrive in time\n");
+        bool ok = save(&window, QStringLiteral("main-window")) && ready && loaded && window.detailView();
+        ok = mainWindowFavorites(window) && ok;
+        QLocale::setDefault(previous);
+        return ok;
+    }
+
+    // The Favorites tab with its folder of two apps open and one of them chosen.
+    bool mainWindowFavorites(ContentView& window) {
+        window.setSelectedTab(ContentTab::favorites);
+        FavoritesView* view = window.favoritesView();
+        bool ok = view && waitUntil([&] { return !view->folders().isEmpty(); });
+        if (ok) {
+            for (const auto& folder : view->folders()) {
+                if (folder->name() == QStringLiteral("Try this week"))
+                    view->selectFolder(folder);
+            }
+            ok = view->appsList() && !view->appsList()->rows().isEmpty();
+        }
+        if (ok)
+            QTest::mouseClick(view->appsList()->rows().first(), Qt::LeftButton);
+        ok = ok && view->detailView();
+        if (!ok)
+            std::fprintf(stderr, "main window: the favorites folder was not shown\n");
+        const bool arrived = ok && imagesArrived(&window);
+        ok = save(&window, QStringLiteral("main-window-favorites")) && ok && arrived;
+        window.setSelectedTab(ContentTab::general);
+        return ok;
+    }
+
+    bool waitForIcons() {
+        ImageLoader* loader = ImageLoader::shared();
+        return waitUntil([&] {
+            for (const auto& app : std::as_const(m_apps)) {
+                const ImageLoader::State state = loader->state(app->iconURL().value_or(QString()));
+                if (state == ImageLoader::State::Loading)
+                    return false;
+            }
+            return true;
+        });
+    }
+
+    void addMainWindowApps() {
+        ModelContext& context = m_container->mainContext();
+        const QString fixtures = m_scratch + QStringLiteral("/fixtures");
+        // The sample apps carry release texts only; the list sorts by date.
+        const QDateTime newest(QDate(2026, 12, 4), QTime(9, 0), Qt::UTC);
+        for (const auto& app : std::as_const(m_apps)) {
+            const QDate date = QLocale::c().toDate(app->releaseDateString(), QStringLiteral("MMM d, yyyy"));
+            app->setReleaseDate(QDateTime(date.isValid() ? date : newest.date(), QTime(9, 0), Qt::UTC));
+        }
+        const QJsonArray entries = QJsonDocument::fromJson(mainWindowApps).array();
+        int day = 1;
+        for (const QJsonValue& entry : entries) {
+            const QJsonObject sample = entry.toObject();
+            const QString appleID = sample.value(QLatin1String("id")).toString();
+            auto app = QSharedPointer<AppModel>::create();
+            app->setAppleID(appleID);
+            app->setName(sample.value(QLatin1String("name")).toString());
+            app->setBundleID(QStringLiteral("com.example.") + appleID);
+            app->setDeveloperName(sample.value(QLatin1String("developer")).toString());
+            app->setAppStoreURL(QStringLiteral("https://apps.apple.com/us/app/id") + appleID);
+            app->setCategory(sample.value(QLatin1String("category")).toString());
+            app->setPriceLabel(sample.value(QLatin1String("price")).toString());
+            const QDateTime release = newest.addDays(-day++);
+            app->setReleaseDate(release);
+            app->setReleaseDateString(QLocale::c().toString(release.date(), QStringLiteral("MMM d, yyyy")));
+            const QString file = appleID + QStringLiteral(".png");
+            FixtureImages::writeImage(
+                fixtures, file,
+                FixtureImages::appIcon(256, QColor(sample.value(QLatin1String("from")).toString()),
+                                       QColor(sample.value(QLatin1String("to")).toString()),
+                                       sample.value(QLatin1String("glyph")).toString()));
+            app->setIconURL(image(file));
+            app->setScreenshotURLs(QStringList{image(appleID + QStringLiteral("-shot0.png"))});
+            app->setAppDescription(QStringLiteral("A new app."));
+            app->setDetailsFetched(true);
+            app->setIsViewed(day % 3 == 0);
+            m_apps.append(context.insert(app));
+        }
+        // Complete, so that the details queue has nothing to do on screen.
+        for (const auto& app : std::as_const(m_apps)) {
+            if (!app->screenshotURLs() || app->screenshotURLs()->isEmpty())
+                app->setScreenshotURLs(QStringList{image(app->appleID() + QStringLiteral("-shot0.png"))});
+            if (!app->hasAppDescription())
+                app->setAppDescription(QStringLiteral("A new app."));
+            app->setDetailsFetched(true);
+        }
+        context.save();
+    }
+
+    // The three feeds list a few of the collected apps: the run finds nothing new.
+    void writeFeeds() {
+        QJsonArray entries;
+        for (qsizetype i = 0; i < std::min<qsizetype>(4, m_apps.size()); ++i)
+            entries.append(StoreDocuments::feedEntry(m_apps.at(i)->appleID(), m_apps.at(i)->name()));
+        const QString feeds = m_scratch + QStringLiteral("/fixtures/feeds");
+        QDir().mkpath(feeds);
+        for (const char* kind : {"newapplications", "newfreeapplications", "newpaidapplications"}) {
+            QFile file(feeds + QLatin1Char('/') + QLatin1String(kind) + QStringLiteral(".json"));
+            if (file.open(QIODevice::WriteOnly))
+                file.write(StoreDocuments::feedDocument(entries));
+        }
+    }
+
     QString m_output;
     QString m_scratch;
     FakeStore m_store;
@@ -499,6 +654,11 @@ int main(int argc, char* argv[]) {
         QDir().mkpath(path);
         qputenv(name, path.toUtf8());
     }
+    // The main window's collector brings the web engine, which wants these
+    // first (Chromium refuses to run as root with its sandbox on).
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Caldrin"));
     SymbolTable::installIconTheme();
