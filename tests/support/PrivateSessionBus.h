@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 
-// Makes sure the process has a session bus of its own: when none is given
-// (a test started by hand), starts a private dbus-daemon and points
-// DBUS_SESSION_BUS_ADDRESS at it. Must run before the QCoreApplication exists.
+// Gives the test program a session bus of its own: starts a private
+// dbus-daemon and points DBUS_SESSION_BUS_ADDRESS at it (programs it starts
+// inherit it). Test programs run side by side, and two fake notification
+// servers cannot own the same name on one bus. Must run before the
+// QCoreApplication exists.
 class PrivateSessionBus {
 public:
     PrivateSessionBus();
