@@ -22,7 +22,7 @@ AppCollectorService::AppCollectorService(ModelContext& modelContext, QObject* pa
 
 AppCollectorService::AppCollectorService(ModelContext& modelContext, Timing timing, QObject* parent)
     : QObject(parent)
-    , m_itunesAPI(BuiltInConfiguration::storeOrigin(), timing.queue.http)
+    , m_itunesAPI(std::make_shared<iTunesService>(BuiltInConfiguration::storeOrigin(), timing.queue.http))
     , m_timing(timing)
     , m_modelContext(modelContext)
     , m_detailsQueue(new DetailsFetchQueue(modelContext, timing.queue, this)) {
@@ -84,7 +84,8 @@ QCoro::Task<> AppCollectorService::fetchNewApps() {
     setStatusMessage(QStringLiteral("Fetching new apps..."));
     Console::print(QStringLiteral("🔄 Starting to fetch new apps..."));
     try {
-        QCoro::Task<QList<AppEntry>> fetching = m_itunesAPI.fetchAllFeeds(country(), kFeedLimit);
+        const std::shared_ptr<iTunesService> itunesAPI = m_itunesAPI;
+        QCoro::Task<QList<AppEntry>> fetching = itunesAPI->fetchAllFeeds(country(), kFeedLimit);
         const QList<AppEntry> entries = co_await fetching;
         if (!self)
             co_return;

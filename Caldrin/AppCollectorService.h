@@ -10,6 +10,7 @@
 #include <QCoroTask>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 
 class ModelContext;
@@ -48,7 +49,7 @@ public:
     void loadLastFetchDate();
     void saveLastFetchDate();
 
-    const iTunesService& itunesAPI() const { return m_itunesAPI; }
+    const iTunesService& itunesAPI() const { return *m_itunesAPI; }
     QTimer* timer() const { return m_timer; }
     ModelContext& modelContext() const { return m_modelContext; }
     bool isCollecting() const { return m_isCollecting; }
@@ -66,7 +67,9 @@ private:
     void requestPermission();
     void startIncompleteCheck();
 
-    iTunesService m_itunesAPI;
+    // Shared with the run in progress, so that a collector destroyed mid-run
+    // leaves the feed client alive until that run has finished with it.
+    std::shared_ptr<iTunesService> m_itunesAPI;
     Timing m_timing;
     QTimer* m_timer = nullptr;
     ModelContext& m_modelContext;

@@ -38,8 +38,8 @@ DetailsFetchQueue::DetailsFetchQueue(ModelContext& modelContext, Timing timing, 
     : QObject(parent)
     , m_modelContext(modelContext)
     , m_timing(timing)
-    , m_webKitScraper(std::make_unique<WebKitScraperService>(timing.scraper))
-    , m_detailsService(timing.http) {}
+    , m_webKitScraper(std::make_shared<WebKitScraperService>(timing.scraper))
+    , m_detailsService(std::make_shared<AppDetailsService>(timing.http)) {}
 
 DetailsFetchQueue::~DetailsFetchQueue() = default;
 
@@ -134,6 +134,8 @@ QCoro::Task<> DetailsFetchQueue::processQueue() {
 
 QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
     QPointer<DetailsFetchQueue> self(this);
+    const std::shared_ptr<AppDetailsService> detailsService = m_detailsService;
+    const std::shared_ptr<WebKitScraperService> webKitScraper = m_webKitScraper;
     Console::print(QStringLiteral("\n") + kRule);
     Console::print(QStringLiteral("🔍 Processing: ") + app->name());
     Console::print(QStringLiteral("   Apple ID: ") + app->appleID());
@@ -143,8 +145,7 @@ QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
 
     QString failure;
     try {
-        QCoro::Task<std::optional<iTunesAppDetails>> lookup =
-            m_detailsService.fetchAppDetails(app->appleID());
+        QCoro::Task<std::optional<iTunesAppDetails>> lookup = detailsService->fetchAppDetails(app->appleID());
         const std::optional<iTunesAppDetails> details = co_await lookup;
         if (!self)
             co_return;
@@ -190,7 +191,7 @@ QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
             Console::print(QStringLiteral("\n🌐 Step 2: Launching WebKit scraper..."));
             Console::print(QStringLiteral("   This may take 5-10 seconds..."));
             QCoro::Task<std::optional<WebKitScrapedData>> scrape =
-                m_webKitScraper->scrapePage(app->appStoreURL());
+                webKitScraper->scrapePage(app->appStoreURL());
             const std::optional<WebKitScrapedData> scraped = co_await scrape;
             if (!self)
                 co_return;
@@ -221,6 +222,8 @@ QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
         failure = ErrorText::unknown();
     }
 
+    if (!self)
+        co_return; // the queue went away meanwhile: nobody to report to
     if (!failure.isNull()) {
         Console::print(QStringLiteral("\n❌ ERROR processing ") + app->name() + QStringLiteral(":"));
         Console::print(QStringLiteral("   ") + failure);

@@ -80,8 +80,10 @@ private:
 
     ModelContext& m_modelContext;
     Timing m_timing;
-    std::unique_ptr<WebKitScraperService> m_webKitScraper;
-    AppDetailsService m_detailsService;
+    // Shared with the task in progress, so that a queue destroyed mid-fetch
+    // leaves its services alive until that task has finished with them.
+    std::shared_ptr<WebKitScraperService> m_webKitScraper;
+    std::shared_ptr<AppDetailsService> m_detailsService;
     bool m_isProcessing = false;
     std::optional<QString> m_currentApp;
     qint64 m_processedCount = 0;

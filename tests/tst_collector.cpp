@@ -299,6 +299,40 @@ private slots:
         collector.detailsQueue().clearQueue();
     }
 
+    // A collector (and its queue) destroyed while a run waits on the network or
+    // the decoder: the run ends quietly when it resumes, nothing crashes.
+    void collectorDestroyedMidRun_endsQuietly_data() {
+        QTest::addColumn<int>("destroyAfterMs");
+        QTest::addColumn<int>("firstFeedEntries");
+        QTest::newRow("waiting for the first feed") << 20 << 3;
+        QTest::newRow("between feeds") << 260 << 3;
+        QTest::newRow("while a large feed is decoded") << 150 << 20000;
+        QTest::newRow("while the queue looks up") << 900 << 3;
+    }
+    void collectorDestroyedMidRun_endsQuietly() {
+        QFETCH(int, destroyAfterMs);
+        QFETCH(int, firstFeedEntries);
+        for (const QString& kind : kFeeds) {
+            FakeStore::Response slow;
+            slow.body = StoreDocuments::feedDocument(kind == kFeeds[0] ? entries(1, firstFeedEntries)
+                                                                       : entries(100000, 3));
+            slow.delayMs = firstFeedEntries > 3 ? 0 : 200;
+            m_store->setResponse(feedPath(kind), slow);
+        }
+        for (int id : {1, 2, 3}) {
+            FakeStore::Response slow = FakeStore::htmlError(404);
+            slow.delayMs = 300;
+            m_store->setResponse(QStringLiteral("/lookup?id=%1").arg(id), slow);
+        }
+        auto collector = std::make_unique<AppCollectorService>(context(), fast());
+        collector->startCollecting();
+        QTest::qWait(destroyAfterMs);
+        collector.reset();
+        QTest::qWait(2500);
+        QCOMPARE(
+            m_container->database().queryInt64("SELECT count(DISTINCT appleID) = count(*) FROM AppModel"), 1);
+    }
+
     // The real program, started twice on empty directories against the fake store.
     void realProgram_collectsEnrichesAndNotifies() {
         FakeStore store;
