@@ -24,15 +24,15 @@ using AppRef = QSharedPointer<AppModel>;
 
 namespace {
 
-using Spec = SampleApps::Spec;
+using Traits = SampleApps::Traits;
 
 const QDateTime kDay0 = SampleApps::day0();
 
-AppRef makeApp(const QString& appleID, const Spec& spec) {
-    return SampleApps::make(appleID, spec);
+AppRef makeApp(const QString& appleID, const Traits& traits) {
+    return SampleApps::make(appleID, traits);
 }
 
-QList<Spec> numbered(const QString& prefix, int count, const std::function<QString(int)>& categoryOf = {}) {
+QList<Traits> numbered(const QString& prefix, int count, const std::function<QString(int)>& categoryOf = {}) {
     return SampleApps::numbered(prefix, count, categoryOf);
 }
 
@@ -44,10 +44,10 @@ QString gamesOrBooks(int i) {
 // a model tester.
 class Fixture {
 public:
-    explicit Fixture(const QList<Spec>& specs = {}) {
+    explicit Fixture(const QList<Traits>& traits = {}) {
         container = ModelContainer::open(dir.filePath(QStringLiteral("caldrin.sqlite")));
-        for (qsizetype i = 0; i < specs.size(); ++i)
-            context().insert(makeApp(QString::number(1000 + i), specs.at(i)));
+        for (qsizetype i = 0; i < traits.size(); ++i)
+            context().insert(makeApp(QString::number(1000 + i), traits.at(i)));
         context().save();
     }
     ModelContext& context() { return container->mainContext(); }
@@ -106,7 +106,7 @@ struct Spies {
     QSignalSpy layout;
 };
 
-QList<Spec> searchStore() {
+QList<Traits> searchStore() {
     return {
         {QStringLiteral("Photo Editor"), QStringLiteral("Nordlicht Studios"), QStringLiteral("Photo & Video"),
          9},
@@ -190,10 +190,10 @@ private slots:
                 text += alphabet.at(random.bounded(alphabet.size()));
             return text;
         };
-        QList<Spec> specs;
+        QList<Traits> traits;
         for (int i = 0; i < 300; ++i)
-            specs.append(Spec{randomText(8), randomText(6), QStringLiteral("Games"), random.bounded(50)});
-        Fixture store(specs);
+            traits.append(Traits{randomText(8), randomText(6), QStringLiteral("Games"), random.bounded(50)});
+        Fixture store(traits);
         store.open();
         store.list->setDisplayLimit(1000);
         for (int n = 0; n < 60; ++n) {
@@ -203,10 +203,10 @@ private slots:
                 store.list->setSearchText(typed);
                 store.list->setDisplayLimit(1000);
                 QStringList expected;
-                for (const Spec& spec : std::as_const(specs)) {
-                    if (spec.name.contains(typed, Qt::CaseInsensitive) ||
-                        spec.developer.contains(typed, Qt::CaseInsensitive))
-                        expected.append(spec.name);
+                for (const Traits& traits : std::as_const(traits)) {
+                    if (traits.name.contains(typed, Qt::CaseInsensitive) ||
+                        traits.developer.contains(typed, Qt::CaseInsensitive))
+                        expected.append(traits.name);
                 }
                 QStringList actual = store.names();
                 expected.sort();

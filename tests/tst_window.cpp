@@ -49,11 +49,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-using Spec = SampleApps::Spec;
+using Traits = SampleApps::Traits;
 
 const QDateTime kDay0 = SampleApps::day0();
 
-QList<Spec> numbered(const QString& prefix, int count, int firstDay = 0) {
+QList<Traits> numbered(const QString& prefix, int count, int firstDay = 0) {
     return SampleApps::numbered(prefix, count, {}, firstDay);
 }
 
@@ -120,12 +120,12 @@ private:
     }
 
     // Complete records, so that the details queue finds nothing to do at start.
-    QList<AppRef> addApps(const QList<Spec>& specs) {
+    QList<AppRef> addApps(const QList<Traits>& traits) {
         QList<AppRef> apps;
         const qint64 first = context().count<AppModel>();
-        for (qsizetype i = 0; i < specs.size(); ++i) {
+        for (qsizetype i = 0; i < traits.size(); ++i) {
             const QString appleID = QString::number(1000 + first + i);
-            auto app = SampleApps::make(appleID, specs.at(i));
+            auto app = SampleApps::make(appleID, traits.at(i));
             app->setAppStoreURL(m_store->origin() + QStringLiteral("/us/app/x/id") + appleID);
             app->setReleaseDateString(QStringLiteral("Jan 1, 2024"));
             app->setScreenshotURLs(QStringList{m_store->origin() + QStringLiteral("/images/shot.png")});

@@ -13,7 +13,7 @@ class AppModel;
 // viewed marks, for the tests of the main window and its list.
 class SampleApps {
 public:
-    struct Spec {
+    struct Traits {
         QString name;
         QString developer = QStringLiteral("Example Developer");
         QString category = QStringLiteral("Games");
@@ -23,10 +23,10 @@ public:
 
     // Release day 0; day n is n days later.
     static QDateTime day0() { return QDateTime(QDate(2024, 1, 1), QTime(7, 0), Qt::UTC); }
-    // A new record as the spec says, its other required fields filled plausibly.
-    static QSharedPointer<AppModel> make(const QString& appleID, const Spec& spec);
+    // A new record with those traits, its other required fields filled plausibly.
+    static QSharedPointer<AppModel> make(const QString& appleID, const Traits& traits);
     // "<prefix> 0" ... "<prefix> count-1", released on days firstDay onwards, in
     // the category that categoryOf gives for the number (Games when none).
-    static QList<Spec> numbered(const QString& prefix, int count,
+    static QList<Traits> numbered(const QString& prefix, int count,
                                 const std::function<QString(int)>& categoryOf = {}, int firstDay = 0);
 };
