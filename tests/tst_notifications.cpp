@@ -58,9 +58,12 @@ private slots:
     void twoPosts_areTwoNotifications_withFreshIdentifiers() {
         FakeNotificationServer server;
         QVERIFY(server.start());
+        ConsoleCapture console;
         NotificationService::sendNewAppsNotification(3);
         NotificationService::sendNewAppsNotification(4);
         QTRY_COMPARE(server.notifications().size(), 2);
+        // Both confirmations, so that none arrives during the next test.
+        QTRY_COMPARE(console.lines().size(), 2);
         const auto first = server.notifications()[0];
         const auto second = server.notifications()[1];
         QCOMPARE(first.replacesId, 0u);
