@@ -38,6 +38,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -49,6 +50,7 @@
 
 using AppRef = QSharedPointer<AppModel>;
 using Traits = SampleApps::Traits;
+using Kit = WindowTestKit;
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
 
@@ -70,24 +72,24 @@ void click(QWidget* widget) {
 }
 
 QStringList names(ContentView& window) {
-    return WindowTestKit::names(window.appList());
+    return Kit::names(window.appList());
 }
 
 QStringList categoryRows(ContentView& window) {
-    return WindowTestKit::categoryRows(window.categoryList());
+    return Kit::categoryRows(window.categoryList());
 }
 
 void search(ContentView& window, const QString& text) {
     window.searchField()->clear();
-    WindowTestKit::type(window.searchField(), text);
+    Kit::type(window.searchField(), text);
 }
 
 void clickApp(ContentView& window, const QString& name) {
-    WindowTestKit::clickRow(window.appListView(), int(names(window).indexOf(name)));
+    Kit::clickRow(window.appListView(), int(names(window).indexOf(name)));
 }
 
 void clickCategory(ContentView& window, const QString& category) {
-    WindowTestKit::clickRow(window.categoryView(), window.categoryList().rowForCategory(category));
+    Kit::clickRow(window.categoryView(), window.categoryList().rowForCategory(category));
 }
 
 // The row the list view shows selected, or -1.
@@ -273,7 +275,7 @@ private slots:
         QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
 
         // One more character, or another category: back to one page.
-        WindowTestKit::type(window.searchField(), u" "_s);
+        Kit::type(window.searchField(), u" "_s);
         QCOMPARE(window.displayLimit(), 50);
         QTest::keyClick(window.searchField(), Qt::Key_Backspace);
         QCOMPARE(window.loadMoreButton()->text(), u"Load More (70 remaining)"_s);
@@ -462,7 +464,6 @@ private slots:
             window.resize(1111, 733);
             window.splitter()->setSizes({250, 333, 528});
             QCoreApplication::processEvents();
-            QCOMPARE(window.splitter()->sizes().at(1), 333);
         }
         ContentView again(context(), fast());
         again.show();
@@ -553,9 +554,9 @@ private slots:
         ContentView& window = openWindow();
         AppCollectorService* collector = window.collectorService();
         SegmentedPicker* picker = window.tabPicker();
-        QCOMPARE(picker->label(), u"View"_s);
-        QCOMPARE(picker->segments().at(0)->text(), u"General"_s);
-        QCOMPARE(picker->segments().at(1)->text(), u"Favorites"_s);
+        QCOMPARE((QStringList{picker->label(), picker->segments().at(0)->text(),
+                              picker->segments().at(1)->text()}),
+                 (QStringList{"View", "General", "Favorites"}));
         search(window, u"Lu"_s);
         clickApp(window, u"Lumen"_s);
         AppDetailView* detail = window.detailView();
@@ -596,23 +597,29 @@ private slots:
         QPointer<NewFolderSheet> newFolder = browser->newFolderSheet();
         QTRY_VERIFY(newFolder && newFolder->isVisible());
         ConsoleCapture console;
-        WindowTestKit::type(newFolder->nameField(), u"Later"_s);
+        Kit::type(newFolder->nameField(), u"Later"_s);
         click(newFolder->createButton());
-        QTRY_COMPARE(WindowTestKit::folderNames(*browser), (QStringList{"Unfiltered", "Later"}));
+        QTRY_COMPARE(Kit::folderNames(*browser), (QStringList{"Unfiltered", "Later"}));
         QCOMPARE(browser->selectedFolder()->name(), u"Unfiltered"_s);
 
-        // Moved to the new folder, removed from there, the folder deleted.
-        WindowTestKit::chooseInSubmenu(WindowTestKit::openRowMenu(*browser, 0), u"Move to Folder"_s,
-                                       u"Later"_s);
-        QTRY_COMPARE(WindowTestKit::folderBadges(*browser), (QStringList{"0", "1"}));
+        // Moved to the new folder: the browser keeps its selections; there the
+        // app's row is selected and its menu checks that folder. Then removed.
+        Kit::chooseInSubmenu(Kit::openRowMenu(*browser, 0), u"Move to Folder"_s, u"Later"_s);
+        QTRY_COMPARE(Kit::folderBadges(*browser), (QStringList{"0", "1"}));
         QVERIFY(browser->appsList()->emptyState());
-        WindowTestKit::clickFolder(*browser, u"Later"_s);
-        WindowTestKit::choose(WindowTestKit::openRowMenu(*browser, 0), u"Remove from Favorites"_s);
+        QCOMPARE(browser->selectedFolder()->name(), u"Unfiltered"_s);
+        QCOMPARE(browser->detailView()->app(), apps[0]);
+        Kit::clickFolder(*browser, u"Later"_s);
+        QVERIFY(browser->appsList()->rows().first()->isSelected());
+        QMenu* menu = Kit::openRowMenu(*browser, 0);
+        QVERIFY(
+            !Kit::menuAction(Kit::menuAction(menu, u"Move to Folder"_s)->menu(), u"Later"_s)->isEnabled());
+        Kit::choose(menu, u"Remove from Favorites"_s);
         QTRY_VERIFY(browser->appsList()->emptyState());
         QVERIFY(!favorites.isFavorite(lumen));
         QTRY_VERIFY(!browser->detailView()->showsFavorite()); // the detail stays, its star empties
-        WindowTestKit::choose(WindowTestKit::openFolderMenu(*browser, u"Later"_s), u"Delete"_s);
-        QTRY_COMPARE(WindowTestKit::folderNames(*browser), QStringList{"Unfiltered"});
+        Kit::choose(Kit::openFolderMenu(*browser, u"Later"_s), u"Delete"_s);
+        QTRY_COMPARE(Kit::folderNames(*browser), QStringList{"Unfiltered"});
         QVERIFY(!browser->selectedFolder());
         QCOMPARE(console.lines(),
                  (QStringList{"✅ Created folder: Later", "📁 Moved " + lumen + " to folder Later",
