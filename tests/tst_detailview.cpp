@@ -47,8 +47,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The texts of the labels and buttons shown within root.
 QStringList texts(const QWidget* root) {
-    return WindowTestKit::visibleTexts(root);
+    QStringList texts;
+    for (const QLabel* label : root->findChildren<QLabel*>()) {
+        if (label->isVisibleTo(root) && !label->text().isEmpty())
+            texts.append(label->text());
+    }
+    for (const QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+        if (button->isVisibleTo(root) && !button->text().isEmpty())
+            texts.append(button->text());
+    }
+    return texts;
 }
 
 bool showsNotice(const QWidget* view) {

@@ -8,12 +8,9 @@
 #include "FavoritesView.h"
 #include "FolderRowView.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QLabel>
-#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
@@ -33,42 +30,11 @@ QStringList WindowTestKit::categoryRows(const CategoryListModel& categories) {
     return result;
 }
 
-QStringList WindowTestKit::visibleTexts(const QWidget* root) {
-    QStringList texts;
-    for (const QLabel* label : root->findChildren<QLabel*>()) {
-        if (label->isVisibleTo(root) && !label->text().isEmpty())
-            texts.append(label->text());
-    }
-    for (const QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
-        if (button->isVisibleTo(root) && !button->text().isEmpty())
-            texts.append(button->text());
-    }
-    return texts;
-}
-
-void WindowTestKit::type(QWidget* widget, const QString& text) {
-    for (const QChar character : text)
-        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
-}
-
-void WindowTestKit::clickRow(QListView* view, int row) {
-    const QModelIndex index = view->model()->index(row, 0);
-    view->scrollTo(index);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
-}
-
 AppDetailView::UrlOpener WindowTestKit::recordInto(QList<QUrl>& opened) {
     return [&opened](const QUrl& url) {
         opened.append(url);
         return true;
     };
-}
-
-QStringList WindowTestKit::menuItems(const QMenu* menu) {
-    QStringList items;
-    for (const QAction* action : menu->actions())
-        items.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    return items;
 }
 
 QAction* WindowTestKit::menuAction(const QMenu* menu, const QString& text) {
@@ -92,14 +58,6 @@ void WindowTestKit::choose(QMenu* menu, const QString& text) {
     QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
 }
 
-void WindowTestKit::chooseInSubmenu(QMenu* menu, const QString& submenu, const QString& text) {
-    QVERIFY2(menu && menuAction(menu, submenu), qPrintable(submenu));
-    menu->setActiveAction(menuAction(menu, submenu));
-    QTest::keyClick(menu, Qt::Key_Right);
-    QTRY_VERIFY(menuAction(menu, submenu)->menu()->isVisible());
-    choose(menuAction(menu, submenu)->menu(), text);
-}
-
 QStringList WindowTestKit::folderNames(const FavoritesView& view) {
     QStringList names;
     for (int i = 0; i < view.folderList()->count(); ++i)
@@ -112,15 +70,6 @@ QStringList WindowTestKit::folderBadges(const FavoritesView& view) {
     for (int i = 0; i < view.folderList()->count(); ++i)
         counts.append(FolderRowView::badgeText(view.folderList()->model()->index(i, 0)));
     return counts;
-}
-
-QStringList WindowTestKit::rowNames(const FavoritesView& view) {
-    QStringList names;
-    if (view.appsList()) {
-        for (const FavoriteAppRowView* row : view.appsList()->rows())
-            names.append(row->nameText());
-    }
-    return names;
 }
 
 void WindowTestKit::clickFolder(FavoritesView& view, const QString& name) {
