@@ -533,9 +533,13 @@ private slots:
         QVERIFY(!window.appList().recordAt(0)->isViewed());
         QVERIFY(console.linesStartingWith(u"✅ Marked as viewed"_s).isEmpty());
 
-        // Another app: a fresh view; deselecting shows the placeholder again.
+        // Another app: a fresh view, the old one goes; deselecting shows the
+        // placeholder again.
+        clickApp(window, u"App 3"_s);
+        detail = window.detailView();
         clickApp(window, u"App 1"_s);
         QCOMPARE(window.detailView()->app(), apps[1]);
+        QTRY_VERIFY(!detail);
         QListView* list = window.appListView();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
                           list->visualRect(window.listRows().index(selectedRow(window), 0)).center());
