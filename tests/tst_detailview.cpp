@@ -10,7 +10,6 @@
 #include "ElidedLabel.h"
 #include "FakeStore.h"
 #include "FavoriteApp.h"
-#include "FavoriteFolder.h"
 #include "FavoritesService.h"
 #include "FixtureImages.h"
 #include "ImageLoader.h"
@@ -18,6 +17,7 @@
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "ProductPages.h"
+#include "SampleApps.h"
 #include "ScreenshotThumbnail.h"
 #include "ScreenshotViewerSheet.h"
 #include "SqliteDatabase.h"
@@ -25,6 +25,7 @@
 #include "SymbolLabel.h"
 #include "SymbolTable.h"
 #include "WebEngineTestMain.h"
+#include "WindowTestKit.h"
 
 #include <QClipboard>
 #include <QComboBox>
@@ -42,10 +43,12 @@
 
 using AppRef = QSharedPointer<AppModel>;
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList visibleTexts(const QWidget* root) {
+// The texts of the labels and buttons shown within root.
+QStringList texts(const QWidget* root) {
     QStringList texts;
     for (const QLabel* label : root->findChildren<QLabel*>()) {
         if (label->isVisibleTo(root) && !label->text().isEmpty())
@@ -58,21 +61,23 @@ QStringList visibleTexts(const QWidget* root) {
     return texts;
 }
 
+bool showsNotice(const QWidget* view) {
+    return texts(view).contains(u"Extended details not loaded yet"_s);
+}
+
 QString infoValue(const AppDetailView& view, const QString& title) {
     for (const InfoItem* item : view.findChildren<InfoItem*>()) {
         if (item->title() == title)
             return item->value();
     }
-    return QStringLiteral("<no item>");
+    return u"<no item>"_s;
 }
 
 // The value shown under a label of the "Additional Information" section.
 QLabel* additionalValue(const AppDetailView& view, const QString& title) {
     for (QLabel* label : view.findChildren<QLabel*>()) {
-        if (label->text() != title)
-            continue;
-        const auto values = label->parentWidget()->findChildren<QLabel*>(QStringLiteral("additionalValue"));
-        if (!values.isEmpty())
+        const auto values = label->parentWidget()->findChildren<QLabel*>(u"additionalValue"_s);
+        if (label->text() == title && !values.isEmpty())
             return values.first();
     }
     return nullptr;
@@ -81,15 +86,12 @@ QLabel* additionalValue(const AppDetailView& view, const QString& title) {
 QStringList starSymbols(const AppDetailView& view) {
     QStringList stars;
     for (int i = 0; i < 5; ++i)
-        stars.append(view.findChild<QLabel*>(QStringLiteral("star%1").arg(i))->property("symbol").toString());
+        stars.append(view.findChild<QLabel*>(u"star%1"_s.arg(i))->property("symbol").toString());
     return stars;
 }
 
-QStringList strings(std::initializer_list<const char*> list) {
-    QStringList result;
-    for (const char* text : list)
-        result.append(QString::fromUtf8(text));
-    return result;
+bool isBusy(const AppDetailView& view) {
+    return view.findChild<BusyIndicator*>(u"loadingDetails"_s)->isVisibleTo(&view);
 }
 
 } // namespace
@@ -105,40 +107,26 @@ private:
     QList<QUrl> m_opened;
 
     ModelContext& context() { return m_container->mainContext(); }
-    QString image(const QString& file) const { return m_store->origin() + QStringLiteral("/images/") + file; }
+    QString image(const QString& file) const { return m_store->origin() + u"/images/"_s + file; }
 
-    AppRef storedApp(const QString& appleID, const QString& name = QStringLiteral("Tiny Tactics")) {
-        auto app = AppRef::create();
-        app->setAppleID(appleID);
-        app->setName(name);
-        app->setBundleID(QStringLiteral("com.example.tactics"));
-        app->setDeveloperName(QStringLiteral("Moonbeam Games"));
-        app->setAppStoreURL(m_store->origin() + QStringLiteral("/us/app/x/id") + appleID);
-        app->setCategory(QStringLiteral("Games"));
-        app->setCategoryID(QStringLiteral("6014"));
-        app->setPriceLabel(QStringLiteral("Free"));
-        app->setReleaseDateString(QStringLiteral("Dec 3, 2026"));
-        app->setReleaseDate(QDateTime::currentDateTimeUtc());
+    AppRef storedApp(const QString& appleID) {
+        auto app = SampleApps::make(appleID, {u"Tiny Tactics"_s, u"Moonbeam Games"_s});
+        app->setAppStoreURL(m_store->origin() + u"/us/app/x/id"_s + appleID);
+        app->setPriceLabel(u"Free"_s);
+        app->setReleaseDateString(u"Dec 3, 2026"_s);
         app->setFetchedAt(QDateTime(QDate(2026, 12, 4), QTime(9, 41), Qt::UTC));
         app = context().insert(app);
         context().save();
         return app;
     }
 
-    AppDetailView::Options options() {
+    std::unique_ptr<AppDetailView> showView(const AppRef& app) {
         AppDetailView::Options options;
-        options.openUrl = [this](const QUrl& url) {
-            m_opened.append(url);
-            return true;
-        };
+        options.openUrl = WindowTestKit::recordInto(m_opened);
         options.timing.scraper = {30ms, 5s};
         options.timing.http.transferTimeout = 5s;
         options.loader = m_loader.get();
-        return options;
-    }
-
-    std::unique_ptr<AppDetailView> showView(const AppRef& app) {
-        auto view = std::make_unique<AppDetailView>(app, context(), options());
+        auto view = std::make_unique<AppDetailView>(app, context(), options);
         view->resize(820, 900);
         view->show();
         return view;
@@ -148,17 +136,23 @@ private:
         FakeStore::Response response;
         response.body = StoreDocuments::lookupDocument(1, {result});
         response.delayMs = delayMs;
-        m_store->setResponse(QStringLiteral("/lookup?id=") + appleID, response);
+        m_store->setResponse(u"/lookup?id="_s + appleID, response);
     }
-    void servePage(const QString& appleID, const FakeStore::Response& response) {
-        m_store->setResponse(QStringLiteral("/us/app/x/id") + appleID, response);
+    void servePage(const QString& appleID, FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
+        FakeStore::Response page = ProductPages::html(ProductPages::samplePage());
+        page.behaviour = behaviour;
+        m_store->setResponse(u"/us/app/x/id"_s + appleID, page);
     }
     bool lookupAsked() const {
-        for (const QString& request : m_store->requests()) {
-            if (request.startsWith(QStringLiteral("/lookup")))
-                return true;
-        }
-        return false;
+        const QStringList requests = m_store->requests();
+        return std::any_of(requests.begin(), requests.end(),
+                           [](const QString& r) { return r.startsWith(u"/lookup"_s); });
+    }
+    // Clicks "Load Details" and waits for the fetch to end.
+    void loadDetails(AppDetailView& view) {
+        QTest::mouseClick(view.loadDetailsButton(), Qt::LeftButton);
+        QTRY_VERIFY(view.isLoadingDetails());
+        QTRY_VERIFY_WITH_TIMEOUT(!view.isLoadingDetails(), 15000);
     }
 
 private slots:
@@ -169,19 +163,17 @@ private slots:
 
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_container = ModelContainer::open(m_dir->filePath(QStringLiteral("caldrin.sqlite")));
+        m_container = ModelContainer::open(m_dir->filePath(u"caldrin.sqlite"_s));
         m_store = std::make_unique<FakeStore>();
-        const QString fixtures = m_dir->filePath(QStringLiteral("fixtures"));
-        for (int i = 0; i < 3; ++i)
-            QVERIFY(
-                FixtureImages::writeImage(fixtures, QStringLiteral("shot%1.png").arg(i),
-                                          FixtureImages::solid(QSize(300, 600), QColor(60 * i, 90, 200))));
-        QVERIFY(FixtureImages::writeImage(fixtures, QStringLiteral("small.png"),
+        const QString fixtures = m_dir->filePath(u"fixtures"_s);
+        QVERIFY(FixtureImages::writeImage(fixtures, u"shot.png"_s,
+                                          FixtureImages::solid(QSize(300, 600), Qt::blue)));
+        QVERIFY(FixtureImages::writeImage(fixtures, u"small.png"_s,
                                           FixtureImages::solid(QSize(100, 150), Qt::red)));
         m_store->setFixturesDirectory(fixtures);
         QVERIFY(m_store->listen());
         qputenv("CALDRIN_STORE_ORIGIN", m_store->origin().toUtf8());
-        m_loader = std::make_unique<ImageLoader>(m_dir->filePath(QStringLiteral("cache")));
+        m_loader = std::make_unique<ImageLoader>(m_dir->filePath(u"cache"_s));
         m_opened.clear();
     }
     void cleanup() {
@@ -194,96 +186,79 @@ private slots:
 
     // --- What the view shows -------------------------------------------------------
 
+    // Stars round half away from zero; the count is grouped.
     void header_showsNameMarksAndRating_data() {
         QTest::addColumn<std::optional<double>>("rating");
         QTest::addColumn<std::optional<qint64>>("count");
-        QTest::addColumn<int>("filled");
-        QTest::addColumn<QString>("ratingText");
-        QTest::addColumn<QString>("countText");
+        QTest::addColumn<int>("filled"); // -1: no rating row
+        QTest::addColumn<QString>("shown");
         const auto some = [](double value) { return std::optional<double>(value); };
         const auto many = [](qint64 value) { return std::optional<qint64>(value); };
-        QTest::newRow("4.5 rounds up") << some(4.5) << many(12873) << 5 << "4.5"
-                                       << "(12,873)";
-        QTest::newRow("4.49 shows 4.5, rounds down") << some(4.49) << many(1234567) << 4 << "4.5"
-                                                     << "(1,234,567)";
-        QTest::newRow("2.5 rounds away from zero") << some(2.5) << many(3) << 3 << "2.5"
-                                                   << "(3)";
-        QTest::newRow("0.5") << some(0.5) << many(1) << 1 << "0.5"
-                             << "(1)";
-        QTest::newRow("no ratings yet") << some(0.0) << many(0) << 0 << "0.0"
-                                        << "(0)";
-        QTest::newRow("rating without count") << some(4.0) << std::optional<qint64>() << -1 << ""
-                                              << "";
-        QTest::newRow("count without rating") << std::optional<double>() << many(12) << -1 << ""
-                                              << "";
+        QTest::newRow("4.5 rounds up") << some(4.5) << many(12873) << 5 << "4.5 (12,873)";
+        QTest::newRow("4.49 shows 4.5, rounds down") << some(4.49) << many(1234567) << 4 << "4.5 (1,234,567)";
+        QTest::newRow("2.5 rounds away from zero") << some(2.5) << many(3) << 3 << "2.5 (3)";
+        QTest::newRow("no ratings yet") << some(0.0) << many(0) << 0 << "0.0 (0)";
+        QTest::newRow("rating without count") << some(4.0) << std::optional<qint64>() << -1 << "";
+        QTest::newRow("count without rating") << std::optional<double>() << many(12) << -1 << "";
     }
     void header_showsNameMarksAndRating() {
         QFETCH(std::optional<double>, rating);
         QFETCH(std::optional<qint64>, count);
         QFETCH(int, filled);
-        QFETCH(QString, ratingText);
-        QFETCH(QString, countText);
-        AppRef app = storedApp(QStringLiteral("1"));
+        QFETCH(QString, shown);
+        AppRef app = storedApp(u"1"_s);
         app->setRating(rating);
         app->setRatingCount(count);
         auto view = showView(app);
-        const QStringList texts = visibleTexts(view.get());
         for (const char* text : {"Tiny Tactics", "Moonbeam Games", "Games", "Free", "Open in App Store",
                                  "Developer Page", "Copy Link"})
-            QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
-        QVERIFY(!texts.contains(QStringLiteral("IAP")));
-        auto* value = view->findChild<QLabel*>(QStringLiteral("ratingValue"));
+            QVERIFY2(texts(view.get()).contains(QString::fromUtf8(text)), text);
+        auto* value = view->findChild<QLabel*>(u"ratingValue"_s);
         QCOMPARE(value->isVisibleTo(view.get()), filled >= 0);
         if (filled >= 0) {
-            QCOMPARE(value->text(), ratingText);
-            QCOMPARE(value->font().weight(), QFont::DemiBold);
-            QCOMPARE(view->findChild<QLabel*>(QStringLiteral("ratingCount"))->text(), countText);
-            QStringList expected;
-            for (int i = 0; i < 5; ++i)
-                expected.append(i < filled ? QStringLiteral("star.fill") : QStringLiteral("star"));
+            QCOMPARE(value->text() + ' ' + view->findChild<QLabel*>(u"ratingCount"_s)->text(), shown);
+            QStringList expected(5, u"star"_s);
+            std::fill_n(expected.begin(), filled, u"star.fill"_s);
             QCOMPARE(starSymbols(*view), expected);
         }
 
         // The purchases mark follows the record, before any save.
+        QVERIFY(!texts(view.get()).contains(u"IAP"_s));
         app->setHasInAppPurchases(true);
-        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("IAP")));
+        QVERIFY(texts(view.get()).contains(u"IAP"_s));
         app->setHasInAppPurchases(false);
-        QVERIFY(!visibleTexts(view.get()).contains(QStringLiteral("IAP")));
+        QVERIFY(!texts(view.get()).contains(u"IAP"_s));
         QVERIFY(context().hasChanges());
     }
 
     void information_showsValuesAndPurchases() {
-        AppRef app = storedApp(QStringLiteral("2"));
+        AppRef app = storedApp(u"2"_s);
         auto view = showView(app);
         for (const char* title : {"Version", "Size", "Age Rating"})
-            QCOMPARE(infoValue(*view, QString::fromUtf8(title)), QStringLiteral("N/A"));
-        QCOMPARE(infoValue(*view, QStringLiteral("Released")), QStringLiteral("Dec 3, 2026"));
-        auto* info = view->findChild<SymbolLabel*>(QStringLiteral("purchaseInfo"));
-        auto* list = view->findChild<QWidget*>(QStringLiteral("purchaseList"));
-        QVERIFY(!info->isVisibleTo(view.get()));
-        QVERIFY(!list->isVisibleTo(view.get()));
+            QCOMPARE(infoValue(*view, QString::fromUtf8(title)), u"N/A"_s);
+        QCOMPARE(infoValue(*view, u"Released"_s), u"Dec 3, 2026"_s);
+        auto* info = view->findChild<SymbolLabel*>(u"purchaseInfo"_s);
+        auto* list = view->findChild<QWidget*>(u"purchaseList"_s);
+        QVERIFY(!info->isVisibleTo(view.get()) && !list->isVisibleTo(view.get()));
 
-        app->setAppVersion(QStringLiteral("2.1"));
-        app->setAppSize(QStringLiteral("48.2 MB"));
-        app->setAgeRating(QStringLiteral("12+"));
-        app->setInAppPurchaseInfo(QStringLiteral("Offers In-App Purchases"));
+        app->setAppVersion(u"2.1"_s);
+        app->setAppSize(u"48.2 MB"_s);
+        app->setAgeRating(u"12+"_s);
+        app->setInAppPurchaseInfo(u"Offers In-App Purchases"_s);
         app->setInAppPurchaseItems(
-            QList<IAPItem>{{QStringLiteral("Gem Pack"), QStringLiteral("$4.99")},
-                           {QStringLiteral("<b>Gold</b> & more"), QStringLiteral("$9.99")}});
-        QCOMPARE(infoValue(*view, QStringLiteral("Version")), QStringLiteral("2.1"));
-        QCOMPARE(infoValue(*view, QStringLiteral("Size")), QStringLiteral("48.2 MB"));
-        QCOMPARE(infoValue(*view, QStringLiteral("Age Rating")), QStringLiteral("12+"));
-        QVERIFY(info->isVisibleTo(view.get()));
-        QCOMPARE(info->text(), QStringLiteral("Offers In-App Purchases"));
-        QVERIFY(list->isVisibleTo(view.get()));
-        const QStringList texts = visibleTexts(list);
+            QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}, {u"<b>Gold</b> & more"_s, u"$9.99"_s}});
+        QCOMPARE(infoValue(*view, u"Version"_s), u"2.1"_s);
+        QCOMPARE(infoValue(*view, u"Size"_s), u"48.2 MB"_s);
+        QCOMPARE(infoValue(*view, u"Age Rating"_s), u"12+"_s);
+        QVERIFY(info->isVisibleTo(view.get()) && list->isVisibleTo(view.get()));
+        QCOMPARE(info->text(), u"Offers In-App Purchases"_s);
         for (const char* text : {"In-App Purchases (2)", "$4.99", "$9.99", "•", "—"})
-            QVERIFY2(texts.contains(QString::fromUtf8(text)), text);
+            QVERIFY2(texts(list).contains(QString::fromUtf8(text)), text);
         // Names are shown as typed, never read as markup.
         QStringList names;
         for (const ElidedLabel* name : list->findChildren<ElidedLabel*>())
             names.append(name->text());
-        QCOMPARE(names, (QStringList{QStringLiteral("Gem Pack"), QStringLiteral("<b>Gold</b> & more")}));
+        QCOMPARE(names, (QStringList{"Gem Pack", "<b>Gold</b> & more"}));
 
         // An empty list shows no list; the info row stays.
         app->setInAppPurchaseItems(QList<IAPItem>());
@@ -291,68 +266,44 @@ private slots:
         QVERIFY(info->isVisibleTo(view.get()));
     }
 
-    // The notice shows while details are missing; the view never fetches by itself.
-    void notice_followsDetailsFetched() {
-        AppRef app = storedApp(QStringLiteral("3"));
-        auto view = showView(app);
-        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("Extended details not loaded yet")));
-        QVERIFY(view->loadDetailsButton()->isVisibleTo(view.get()));
-        QVERIFY(view->loadDetailsButton()->isEnabled());
-        QVERIFY(!view->findChild<BusyIndicator*>(QStringLiteral("loadingDetails"))->isVisibleTo(view.get()));
-        QVERIFY(view->reloadButton()->isEnabled());
-        QCOMPARE(view->reloadButton()->toolTip(), QStringLiteral("Reload app details"));
-        QTest::qWait(200);
-        QVERIFY(!lookupAsked());
-
-        app->setDetailsFetched(true);
-        QVERIFY(!visibleTexts(view.get()).contains(QStringLiteral("Extended details not loaded yet")));
-        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()));
-    }
-
     void description_copyAndTranslate() {
-        AppRef app = storedApp(QStringLiteral("4"));
+        AppRef app = storedApp(u"4"_s);
         auto view = showView(app);
-        QVERIFY(!visibleTexts(view.get()).contains(QStringLiteral("Description")));
-        const QString description = QStringLiteral("Build & battle: 1+1=2 #tactics\n<i>Привет</i>");
+        QVERIFY(!texts(view.get()).contains(u"Description"_s));
+        const QString description = u"Build & battle: 1+1=2 #tactics\n<i>Привет</i>"_s;
         app->setAppDescription(description);
-        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("Description")));
-        auto* text = view->findChild<QLabel*>(QStringLiteral("descriptionText"));
+        QVERIFY(texts(view.get()).contains(u"Description"_s));
+        auto* text = view->findChild<QLabel*>(u"descriptionText"_s);
         QCOMPARE(text->text(), description);
         QCOMPARE(text->textFormat(), Qt::PlainText);
         QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByMouse);
-        QCOMPARE(view->copyDescriptionButton()->toolTip(), QStringLiteral("Copy description"));
-        QCOMPARE(view->translateButton()->toolTip(), QStringLiteral("Open in Google Translate"));
 
-        QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
+        QGuiApplication::clipboard()->setText(u"something else"_s);
         QTest::mouseClick(view->copyDescriptionButton(), Qt::LeftButton);
         QCOMPARE(QGuiApplication::clipboard()->text(), description);
-        QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(),
-                 QStringList{QStringLiteral("text/plain")});
+        QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
 
         QTest::mouseClick(view->translateButton(), Qt::LeftButton);
-        QCOMPARE(m_opened.size(), 1);
-        QCOMPARE(m_opened.first(), *AppDetailView::translationAddress(description, QStringLiteral("ru")));
-        QCOMPARE(QUrlQuery(m_opened.first()).queryItemValue(QStringLiteral("text"), QUrl::FullyDecoded),
-                 description);
+        QCOMPARE(m_opened, QList<QUrl>{*AppDetailView::translationAddress(description, u"ru"_s)});
+        QCOMPARE(QUrlQuery(m_opened.first()).queryItemValue(u"text"_s, QUrl::FullyDecoded), description);
     }
 
     // A description of any length is shown cut short, so that laying it out
     // cannot freeze the window; copying still takes all of it.
     void description_longTextIsShownCutShort() {
-        AppRef app = storedApp(QStringLiteral("9"));
+        AppRef app = storedApp(u"9"_s);
         QString text;
         while (text.size() < 300000)
-            text += QStringLiteral("Lorem ipsum dolor sit amet 🎮 ");
+            text += u"Lorem ipsum dolor sit amet 🎮 "_s;
         app->setAppDescription(text);
         app->setName(QString(5000, QLatin1Char('N')));
         auto view = showView(app);
-        const QString shown = view->findChild<QLabel*>(QStringLiteral("descriptionText"))->text();
+        const QString shown = view->findChild<QLabel*>(u"descriptionText"_s)->text();
         QVERIFY(shown.size() <= AppDetailView::descriptionDisplayLimit + 1);
-        QVERIFY(shown.endsWith(QStringLiteral("…")));
+        QVERIFY(shown.endsWith(u"…"_s));
         QVERIFY(text.startsWith(shown.chopped(1)));
         QVERIFY(!shown.chopped(1).back().isHighSurrogate());
-        QCOMPARE(view->findChild<QLabel*>(QStringLiteral("appName"))->text().size(),
-                 AppDetailView::nameDisplayLimit + 1);
+        QCOMPARE(view->findChild<QLabel*>(u"appName"_s)->text().size(), AppDetailView::nameDisplayLimit + 1);
         QTest::mouseClick(view->copyDescriptionButton(), Qt::LeftButton);
         QCOMPARE(QGuiApplication::clipboard()->text(), text);
     }
@@ -362,58 +313,48 @@ private slots:
     void translationAddress_keepsTheTextWhole_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("encoded");
-        QTest::newRow("words") << QStringLiteral("Hello world") << QStringLiteral("Hello%20world");
-        QTest::newRow("ampersand") << QStringLiteral("Tom & Jerry") << QStringLiteral("Tom%20%26%20Jerry");
-        QTest::newRow("plus and equals") << QStringLiteral("1+1=2") << QStringLiteral("1%2B1%3D2");
-        QTest::newRow("hash") << QStringLiteral("#1 app") << QStringLiteral("%231%20app");
-        QTest::newRow("percent") << QStringLiteral("100%") << QStringLiteral("100%25");
-        QTest::newRow("query characters stay")
-            << QStringLiteral("a/b?c:d@e!$'()*,;-._~") << QStringLiteral("a/b?c:d@e!$'()*,;-._~");
-        QTest::newRow("line break") << QStringLiteral("a\nb") << QStringLiteral("a%0Ab");
-        QTest::newRow("Cyrillic") << QStringLiteral("Мир") << QStringLiteral("%D0%9C%D0%B8%D1%80");
-        QTest::newRow("emoji") << QStringLiteral("🎮") << QStringLiteral("%F0%9F%8E%AE");
-        QTest::newRow("empty") << QString() << QString();
+        QTest::newRow("ampersand") << u"Tom & Jerry"_s << u"Tom%20%26%20Jerry"_s;
+        QTest::newRow("plus and equals") << u"1+1=2"_s << u"1%2B1%3D2"_s;
+        QTest::newRow("hash") << u"#1 app"_s << u"%231%20app"_s;
+        QTest::newRow("percent") << u"100%"_s << u"100%25"_s;
+        QTest::newRow("query characters stay") << u"a/b?c:d@e!$'()*,;-._~"_s << u"a/b?c:d@e!$'()*,;-._~"_s;
+        QTest::newRow("line break") << u"a\nb"_s << u"a%0Ab"_s;
+        QTest::newRow("emoji") << u"🎮"_s << u"%F0%9F%8E%AE"_s;
     }
     void translationAddress_keepsTheTextWhole() {
         QFETCH(QString, text);
         QFETCH(QString, encoded);
-        const std::optional<QUrl> address = AppDetailView::translationAddress(text, QStringLiteral("ru"));
+        const std::optional<QUrl> address = AppDetailView::translationAddress(text, u"ru"_s);
         QVERIFY(address);
         QCOMPARE(QString::fromLatin1(address->toEncoded()),
-                 QStringLiteral("https://translate.google.com/?sl=auto&tl=ru&text=") + encoded +
-                     QStringLiteral("&op=translate"));
+                 u"https://translate.google.com/?sl=auto&tl=ru&text="_s + encoded + u"&op=translate"_s);
         const QUrlQuery query(*address);
         QCOMPARE(query.queryItems(QUrl::FullyDecoded).size(), 4);
-        QCOMPARE(query.queryItemValue(QStringLiteral("text"), QUrl::FullyDecoded), text);
-        QCOMPARE(query.queryItemValue(QStringLiteral("op")), QStringLiteral("translate"));
+        QCOMPARE(query.queryItemValue(u"text"_s, QUrl::FullyDecoded), text);
     }
 
     // Only web addresses are opened; a feed's "javascript:" or "file:" address never is.
     void links_openOnlyWebAddresses_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("opens");
-        QTest::newRow("https") << QStringLiteral("https://apps.apple.com/us/app/id1") << true;
-        QTest::newRow("http") << QStringLiteral("http://apps.example/id1") << true;
-        QTest::newRow("javascript") << QStringLiteral("javascript:alert(1)") << false;
-        QTest::newRow("file") << QStringLiteral("file:///etc/passwd") << false;
-        QTest::newRow("ftp") << QStringLiteral("ftp://apps.example/id1") << false;
-        QTest::newRow("no host") << QStringLiteral("https://") << false;
-        QTest::newRow("not an address") << QStringLiteral("apps dot example") << false;
+        QTest::newRow("https") << u"https://apps.apple.com/us/app/id1"_s << true;
+        QTest::newRow("http") << u"http://apps.example/id1"_s << true;
+        QTest::newRow("javascript") << u"javascript:alert(1)"_s << false;
+        QTest::newRow("file") << u"file:///etc/passwd"_s << false;
+        QTest::newRow("ftp") << u"ftp://apps.example/id1"_s << false;
+        QTest::newRow("no host") << u"https://"_s << false;
         QTest::newRow("empty") << QString() << false;
     }
     void links_openOnlyWebAddresses() {
         QFETCH(QString, address);
         QFETCH(bool, opens);
-        AppRef app = storedApp(QStringLiteral("5"));
+        AppRef app = storedApp(u"5"_s);
         app->setAppStoreURL(address);
         app->setDeveloperURL(address);
         auto view = showView(app);
-        QCOMPARE(view->developerPageButton()->toolTip(), QStringLiteral("View all apps by this developer"));
         QTest::mouseClick(view->openInAppStoreButton(), Qt::LeftButton);
         QTest::mouseClick(view->developerPageButton(), Qt::LeftButton);
-        QCOMPARE(m_opened.size(), opens ? 2 : 0);
-        if (opens)
-            QCOMPARE(m_opened.first(), QUrl(address));
+        QCOMPARE(m_opened, (opens ? QList<QUrl>{QUrl(address), QUrl(address)} : QList<QUrl>()));
 
         // "Copy Link" copies the text as it is, whatever it holds.
         QTest::mouseClick(view->copyLinkButton(), Qt::LeftButton);
@@ -428,120 +369,91 @@ private slots:
     }
 
     void additionalInformation_valuesCanBeSelected() {
-        AppRef app = storedApp(QStringLiteral("6"));
-        auto view = showView(app);
-        const QList<std::pair<QString, QString>> expected{
-            {QStringLiteral("Apple ID"), QStringLiteral("6")},
-            {QStringLiteral("Bundle ID"), QStringLiteral("com.example.tactics")},
-            {QStringLiteral("Category ID"), QStringLiteral("6014")},
-            {QStringLiteral("Fetched At"),
-             QLocale().toString(app->fetchedAt().toLocalTime().date(), QLocale::ShortFormat) +
-                 QLatin1Char(' ') +
-                 QLocale().toString(app->fetchedAt().toLocalTime().time(), QLocale::ShortFormat)}};
+        auto view = showView(storedApp(u"6"_s));
+        const QList<std::pair<QString, QString>> expected{{u"Apple ID"_s, u"6"_s},
+                                                          {u"Bundle ID"_s, u"com.example.6"_s},
+                                                          {u"Category ID"_s, u"1"_s},
+                                                          {u"Fetched At"_s, u"12/4/26"_s}};
         for (const auto& [title, value] : expected) {
             QLabel* label = additionalValue(*view, title);
             QVERIFY2(label, qPrintable(title));
-            QCOMPARE(label->text(), value);
+            QVERIFY2(label->text().startsWith(value), qPrintable(label->text()));
             QVERIFY(label->textInteractionFlags() & Qt::TextSelectableByMouse);
         }
-        QVERIFY(additionalValue(*view, QStringLiteral("Fetched At"))
-                    ->text()
-                    .startsWith(QStringLiteral("12/4/26")));
     }
 
     // --- Favorites ---------------------------------------------------------------------
 
-    void favoriteButton_opensTheSheetAndFollowsFavorites() {
-        AppRef app = storedApp(QStringLiteral("7"));
+    // On its own the view makes the favorites service (and the default folder)
+    // and follows the favorites; it never fetches details by itself. The
+    // sheet's flow from the star runs in the window's test.
+    void onItsOwn_theViewFollowsFavoritesAndFetchesNothing() {
         ConsoleCapture console;
-        auto view = showView(app);
+        auto view = showView(storedApp(u"7"_s));
         QVERIFY(view->favoritesService());
-        QCOMPARE(console.lines(), QStringList{QStringLiteral("✅ Created default 'Unfiltered' folder")});
-        QCOMPARE(view->favoriteButton()->toolTip(), QStringLiteral("Add to Favorites"));
+        QCOMPARE(console.lines(), QStringList{"✅ Created default 'Unfiltered' folder"});
         QVERIFY(!view->showsFavorite());
-
-        QTest::mouseClick(view->favoriteButton(), Qt::LeftButton);
-        QPointer<AddToFavoritesSheet> sheet = view->addToFavoritesSheet();
-        QVERIFY(sheet);
-        QCOMPARE(sheet->folderPicker()->currentText(), QStringLiteral("Unfiltered"));
-        QTest::keyClicks(sheet->commentEditor(), QStringLiteral("Try the puzzles"));
-        QTest::mouseClick(sheet->addButton(), Qt::LeftButton);
-        QTRY_VERIFY(!sheet);
-        FavoritesService service(context());
-        QCOMPARE(service.getFavorite(QStringLiteral("7"))->comment(), QStringLiteral("Try the puzzles"));
+        view->favoritesService()->addToFavorites(u"7"_s, u"Unfiltered"_s, QString());
         QTRY_VERIFY(view->showsFavorite());
-
-        // Pressed again for a favorite, it opens the sheet all the same.
+        // Pressed for a favorite, the star opens the sheet all the same.
         QTest::mouseClick(view->favoriteButton(), Qt::LeftButton);
         QVERIFY(view->addToFavoritesSheet());
         view->addToFavoritesSheet()->close();
-
-        // Changes made elsewhere reach the star.
-        service.removeFromFavorites(QStringLiteral("7"));
-        QTRY_VERIFY(!view->showsFavorite());
+        QTest::qWait(200);
+        QVERIFY(!lookupAsked());
+        QVERIFY(!isBusy(*view));
     }
 
     // --- Screenshots ---------------------------------------------------------------------------
 
     void screenshots_showThumbnailsThatOpenTheViewer() {
-        AppRef app = storedApp(QStringLiteral("8"));
+        AppRef app = storedApp(u"8"_s);
         auto view = showView(app);
-        QVERIFY(!visibleTexts(view.get()).contains(QStringLiteral("Screenshots (3)")));
-        const QStringList shots{image(QStringLiteral("shot0.png")), image(QStringLiteral("small.png")),
-                                image(QStringLiteral("missing.png"))};
+        const QStringList shots{image(u"shot.png"_s), image(u"small.png"_s), image(u"missing.png"_s)};
         app->setScreenshotURLs(shots);
-        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("Screenshots (3)")));
+        QVERIFY(texts(view.get()).contains(u"Screenshots (3)"_s));
         const auto thumbnails = view->thumbnails();
         QCOMPARE(thumbnails.size(), 3);
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 3; ++i)
             QCOMPARE(thumbnails[i]->address(), shots[i]);
-            QCOMPARE(thumbnails[i]->toolTip(), QStringLiteral("Click to enlarge"));
-            // A progress indicator in a 200 by 400 frame until the picture is in.
-            if (!thumbnails[i]->isShowingImage())
-                QCOMPARE(thumbnails[i]->pictureRect().size(), QSize(200, 400));
-        }
         QTRY_VERIFY(thumbnails[0]->isShowingImage() && thumbnails[1]->isShowingImage());
         QTRY_COMPARE(m_loader->state(shots[2]), ImageLoader::State::Failed);
-        QCOMPARE(thumbnails[0]->pictureRect().size(), QSize(200, 400)); // 300x600 fitted to 400 high
-        QCOMPARE(thumbnails[1]->pictureRect().size(), QSize(100, 150)); // small ones keep their size
-        QCOMPARE(thumbnails[2]->pictureRect().size(), QSize(200, 400));
-        QVERIFY(thumbnails[2]->findChild<BusyIndicator*>()->isVisibleTo(thumbnails[2]));
+        QVERIFY(!thumbnails[2]->isShowingImage());
 
         QTest::mouseClick(thumbnails[1], Qt::LeftButton, {}, thumbnails[1]->pictureRect().center());
         QPointer<ScreenshotViewerSheet> viewer = view->screenshotViewer();
         QVERIFY(viewer);
         QCOMPARE(viewer->currentIndex(), 1);
-        QCOMPARE(viewer->positionText(), QStringLiteral("2 / 3"));
+        QCOMPARE(viewer->positionText(), u"2 / 3"_s);
         viewer->close();
         QTRY_VERIFY(!viewer);
 
-        // Thousands of addresses (a hostile lookup) get a bounded row; the
-        // heading and the viewer still have them all.
+        // Thousands of screenshots or purchases (a hostile lookup or page) get a
+        // bounded number of rows; the headings and the viewer still have them all.
         QStringList many;
-        for (int i = 0; i < 3000; ++i)
-            many.append(image(QStringLiteral("shot%1.png").arg(i % 3)) + QStringLiteral("?n=%1").arg(i));
+        QList<IAPItem> items;
+        for (int i = 0; i < 5000; ++i) {
+            many.append(image(u"shot.png?n=%1"_s.arg(i)));
+            items.append({u"Item %1"_s.arg(i), u"$1"_s});
+        }
         app->setScreenshotURLs(many);
-        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("Screenshots (3000)")));
+        app->setInAppPurchaseItems(items);
+        QVERIFY(texts(view.get()).contains(u"Screenshots (5000)"_s));
         QCOMPARE(view->thumbnails().size(), AppDetailView::thumbnailLimit);
         QTest::mouseClick(view->thumbnails().at(4), Qt::LeftButton, {}, QPoint(20, 20));
         viewer = view->screenshotViewer();
         QVERIFY(viewer);
-        QCOMPARE(viewer->positionText(), QStringLiteral("5 / 3000"));
+        QCOMPARE(viewer->positionText(), u"5 / 5000"_s);
         viewer->close();
         QTRY_VERIFY(!viewer);
-        QList<IAPItem> items;
-        for (int i = 0; i < 5000; ++i)
-            items.append({QStringLiteral("Item %1").arg(i), QStringLiteral("$1")});
-        app->setInAppPurchaseItems(items);
-        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("In-App Purchases (5000)")));
-        QCOMPARE(
-            view->findChild<QWidget*>(QStringLiteral("purchaseList"))->findChildren<ElidedLabel*>().size(),
-            AppDetailView::purchaseRowLimit);
+        QVERIFY(texts(view.get()).contains(u"In-App Purchases (5000)"_s));
+        QCOMPARE(view->findChild<QWidget*>(u"purchaseList"_s)->findChildren<ElidedLabel*>().size(),
+                 AppDetailView::purchaseRowLimit);
 
         // An emptied list hides the section.
         app->setScreenshotURLs(QStringList());
         QVERIFY(view->thumbnails().isEmpty());
-        QVERIFY(!visibleTexts(view.get()).contains(QStringLiteral("Screenshots (0)")));
+        QVERIFY(!texts(view.get()).contains(u"Screenshots (0)"_s));
     }
 
     // --- Fetching --------------------------------------------------------------------------------
@@ -553,27 +465,24 @@ private slots:
         QTest::addColumn<QStringList>("expectedLines");
         QTest::addColumn<QStringList>("expectedScreenshots");
         QTest::addColumn<bool>("purchases");
-        const QJsonObject common{{"averageUserRating", 4.5},      {"userRatingCount", 321},
-                                 {"fileSizeBytes", "15500000"},   {"version", "2.0"},
-                                 {"contentAdvisoryRating", "9+"}, {"description", "From the lookup"}};
+        const QJsonObject common{{"version", "2.0"}, {"description", "From the lookup"}};
         auto with = [&](const char* key, const QStringList& list) {
             QJsonObject result = common;
             result.insert(QLatin1String(key), QJsonArray::fromStringList(list));
             return result;
         };
-        const QString pageShot =
-            ProductPages::imageAddress(QStringLiteral("Purple116"), 1, QStringLiteral("1290x2796"));
+        const QString pageShot = ProductPages::imageAddress(u"Purple116"_s, 1, u"1290x2796"_s);
         QTest::newRow("iPhone") << with("screenshotUrls", {"p1", "p2"})
-                                << strings({"✅ Got 2 iPhone screenshots from API"}) << QStringList{"p1", "p2"}
-                                << false;
+                                << QStringList{"✅ Got 2 iPhone screenshots from API"}
+                                << QStringList{"p1", "p2"} << false;
         QJsonObject ipad = with("ipadScreenshotUrls", {"i1"});
         ipad.insert("screenshotUrls", QJsonArray());
         QTest::newRow("iPad when iPhone is empty")
-            << ipad << strings({"✅ Got 1 iPad screenshots from API"}) << QStringList{"i1"} << false;
+            << ipad << QStringList{"✅ Got 1 iPad screenshots from API"} << QStringList{"i1"} << false;
         QTest::newRow("Apple TV only: the page")
             << with("appletvScreenshotUrls", {"t1"})
-            << strings({"🌐 Using WebKit scraper...", "✅ Got 1 screenshots from WebKit",
-                        "💰 Found 1 IAP products", "💰 Has In-App Purchases"})
+            << QStringList{"🌐 Using WebKit scraper...", "✅ Got 1 screenshots from WebKit",
+                           "💰 Found 1 IAP products", "💰 Has In-App Purchases"}
             << QStringList{pageShot} << true;
     }
     void fetchDetails_takesLookupScreenshotsOrThePage() {
@@ -581,141 +490,110 @@ private slots:
         QFETCH(QStringList, expectedLines);
         QFETCH(QStringList, expectedScreenshots);
         QFETCH(bool, purchases);
-        AppRef app = storedApp(QStringLiteral("20"));
-        serveLookup(QStringLiteral("20"), lookup, 300);
-        servePage(QStringLiteral("20"), ProductPages::html(ProductPages::samplePage()));
+        AppRef app = storedApp(u"20"_s);
+        serveLookup(u"20"_s, lookup, 300);
+        servePage(u"20"_s);
         auto view = showView(app);
         ConsoleCapture console;
+        QVERIFY(showsNotice(view.get()) && view->loadDetailsButton()->isVisibleTo(view.get()));
         QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
         // While loading: a progress indicator instead of the button, reload disabled.
         QTRY_VERIFY(view->isLoadingDetails());
         QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()));
-        QVERIFY(view->findChild<BusyIndicator*>(QStringLiteral("loadingDetails"))->isVisibleTo(view.get()));
+        QVERIFY(isBusy(*view));
         QVERIFY(!view->reloadButton()->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
         QVERIFY(view->reloadButton()->isEnabled());
 
-        QStringList expected{QStringLiteral("🔍 Manually fetching details for: Tiny Tactics")};
-        expected += expectedLines;
-        expected += QStringList{QStringLiteral("💾 Final save:"), QStringLiteral("   Description: true"),
-                                QStringLiteral("   Screenshots: %1").arg(expectedScreenshots.size()),
-                                QStringLiteral("   IAP: ") + (purchases ? "true" : "false"),
-                                QStringLiteral("✅ All details saved for: Tiny Tactics")};
+        const QStringList expected = QStringList{"🔍 Manually fetching details for: Tiny Tactics"} +
+                                     expectedLines +
+                                     QStringList{"💾 Final save:", "   Description: true",
+                                                 u"   Screenshots: %1"_s.arg(expectedScreenshots.size()),
+                                                 u"   IAP: "_s + (purchases ? "true" : "false"),
+                                                 "✅ All details saved for: Tiny Tactics"};
         QVERIFY2(console.containsInOrder(expected), qPrintable(console.lines().join('\n')));
         QCOMPARE(console.lines().last(), expected.last());
-        if (!purchases)
-            QVERIFY(!console.contains(QStringLiteral("🌐 Using WebKit scraper...")));
+        QCOMPARE(console.contains(u"🌐 Using WebKit scraper..."_s), purchases);
 
-        QCOMPARE(app->screenshotURLs(), std::optional<QStringList>(expectedScreenshots));
-        QCOMPARE(app->rating(), std::optional<double>(4.5));
-        QCOMPARE(app->ratingCount(), std::optional<qint64>(321));
-        QCOMPARE(app->appSize(), std::optional<QString>(QStringLiteral("15.5 MB")));
-        QCOMPARE(app->appVersion(), std::optional<QString>(QStringLiteral("2.0")));
-        QCOMPARE(app->ageRating(), std::optional<QString>(QStringLiteral("9+")));
-        // The lookup's description is kept over the page's.
-        QCOMPARE(app->appDescription(), std::optional<QString>(QStringLiteral("From the lookup")));
+        // The lookup's fields are copied as the details queue copies them
+        // (tst_queue); its description is kept over the page's.
+        QCOMPARE(app->screenshotURLs(), std::optional(expectedScreenshots));
+        QCOMPARE(app->appVersion(), std::optional(u"2.0"_s));
+        QCOMPARE(app->appDescription(), std::optional(u"From the lookup"_s));
         if (purchases) {
-            QCOMPARE(app->inAppPurchaseItems(), std::optional<QList<IAPItem>>(QList<IAPItem>{
-                                                    {QStringLiteral("Gem Pack"), QStringLiteral("$4.99")}}));
-            QCOMPARE(app->inAppPurchaseInfo(),
-                     std::optional<QString>(QStringLiteral("Offers In-App Purchases")));
+            QCOMPARE(app->inAppPurchaseItems(), std::optional(QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}}));
+            QCOMPARE(app->inAppPurchaseInfo(), std::optional(u"Offers In-App Purchases"_s));
         }
         QVERIFY(app->detailsFetched());
         QVERIFY(!context().hasChanges());
 
         // The view shows what arrived.
         QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()));
-        QVERIFY(!visibleTexts(view.get()).contains(QStringLiteral("Extended details not loaded yet")));
-        QCOMPARE(infoValue(*view, QStringLiteral("Version")), QStringLiteral("2.0"));
+        QVERIFY(!showsNotice(view.get()));
+        QCOMPARE(infoValue(*view, u"Version"_s), u"2.0"_s);
         QCOMPARE(view->thumbnails().size(), expectedScreenshots.size());
     }
 
     // A lookup without a result still scrapes the page, and the fetch ends marked.
     void fetchDetails_withoutLookupResult() {
-        AppRef app = storedApp(QStringLiteral("21"));
-        m_store->setJson(QStringLiteral("/lookup?id=21"), StoreDocuments::lookupDocument(0, {}));
-        servePage(QStringLiteral("21"), ProductPages::html(ProductPages::samplePage()));
+        AppRef app = storedApp(u"21"_s);
+        m_store->setJson(u"/lookup?id=21"_s, StoreDocuments::lookupDocument(0, {}));
+        servePage(u"21"_s);
         app->setRating(3.0); // not touched without a lookup result
         ConsoleCapture console;
         auto view = showView(app);
         AsyncTest::run(view->fetchDetails(), {20s, 2s});
-        QVERIFY(console.contains(QStringLiteral("🌐 Using WebKit scraper...")));
-        QCOMPARE(app->appDescription(), std::optional<QString>(QStringLiteral("From the page")));
-        QCOMPARE(app->rating(), std::optional<double>(3.0));
+        QVERIFY(console.contains(u"🌐 Using WebKit scraper..."_s));
+        QCOMPARE(app->appDescription(), std::optional(u"From the page"_s));
+        QCOMPARE(app->rating(), std::optional(3.0));
         QVERIFY(app->detailsFetched());
-        QCOMPARE(console.lines().last(), QStringLiteral("✅ All details saved for: Tiny Tactics"));
+        QCOMPARE(console.lines().last(), u"✅ All details saved for: Tiny Tactics"_s);
     }
 
     void fetchDetails_failureLeavesTheRecordUnmarkedAndUnsaved_data() {
-        QTest::addColumn<QString>("failure");
-        QTest::newRow("lookup refused") << QStringLiteral("lookup");
-        QTest::newRow("page load breaks off") << QStringLiteral("page");
+        QTest::addColumn<bool>("pageFails");
+        QTest::newRow("lookup refused") << false;
+        QTest::newRow("page load breaks off") << true;
     }
     void fetchDetails_failureLeavesTheRecordUnmarkedAndUnsaved() {
-        QFETCH(QString, failure);
-        AppRef app = storedApp(QStringLiteral("22"));
-        if (failure == QLatin1String("lookup")) {
-            qputenv("CALDRIN_STORE_ORIGIN", FakeStore::refusedOrigin().toUtf8());
+        QFETCH(bool, pageFails);
+        AppRef app = storedApp(u"22"_s);
+        if (pageFails) {
+            serveLookup(u"22"_s, QJsonObject{{"version", "3.0"}});
+            servePage(u"22"_s, FakeStore::Behaviour::Truncate);
         } else {
-            serveLookup(QStringLiteral("22"), QJsonObject{{"version", "3.0"}});
-            FakeStore::Response page = ProductPages::html(ProductPages::samplePage());
-            page.behaviour = FakeStore::Behaviour::Truncate;
-            servePage(QStringLiteral("22"), page);
+            qputenv("CALDRIN_STORE_ORIGIN", FakeStore::refusedOrigin().toUtf8());
         }
         ConsoleCapture console;
         auto view = showView(app);
-        QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
-        QTRY_VERIFY(view->isLoadingDetails());
-        QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
+        loadDetails(*view);
         const QString last = console.lines().last();
-        QVERIFY2(last.startsWith(QStringLiteral("❌ Error fetching details: ")), qPrintable(last));
-        QVERIFY(last.size() > QStringLiteral("❌ Error fetching details: ").size());
-        QVERIFY(!console.contains(QStringLiteral("💾 Final save:")));
+        const QString prefix = u"❌ Error fetching details: "_s;
+        QVERIFY2(last.startsWith(prefix) && last.size() > prefix.size(), qPrintable(last));
+        QVERIFY(!console.contains(u"💾 Final save:"_s));
         QVERIFY(!app->detailsFetched());
         QVERIFY(view->loadDetailsButton()->isVisibleTo(view.get()));
-        if (failure == QLatin1String("page")) {
-            // What the lookup gave stays in memory, unsaved.
-            QCOMPARE(app->appVersion(), std::optional<QString>(QStringLiteral("3.0")));
-            QVERIFY(context().hasChanges());
-        } else {
-            QVERIFY(!context().hasChanges());
-        }
-    }
-
-    // A save that fails is ignored: the fetch reports success all the same.
-    void fetchDetails_ignoresAFailedSave() {
-        AppRef app = storedApp(QStringLiteral("23"));
-        serveLookup(QStringLiteral("23"), QJsonObject{{"screenshotUrls", QJsonArray{"p1"}}});
-        m_container->database().setFaultHook(
-            [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_FULL : SQLITE_OK; });
-        ConsoleCapture console;
-        auto view = showView(app);
-        AsyncTest::run(view->fetchDetails(), {10s, 2s});
-        m_container->database().setFaultHook({});
-        QCOMPARE(console.lines().last(), QStringLiteral("✅ All details saved for: Tiny Tactics"));
-        QVERIFY(!console.containsInOrder({QStringLiteral("💾 Final save:"), QStringLiteral("❌")}));
-        QVERIFY(app->detailsFetched());
-        QVERIFY(context().hasChanges());
-        context().save();
-        QVERIFY(!context().hasChanges());
+        // What the lookup gave stays in memory, unsaved.
+        QCOMPARE(app->appVersion(), pageFails ? std::optional(u"3.0"_s) : std::nullopt);
+        QCOMPARE(context().hasChanges(), pageFails);
     }
 
     // Reload empties the enrichment at once (unsaved), then fetches again.
     void refetchDetails_clearsThenFetchesAgain() {
-        AppRef app = storedApp(QStringLiteral("24"));
+        AppRef app = storedApp(u"24"_s);
         app->setRating(2.0);
         app->setRatingCount(5);
-        app->setAppSize(QStringLiteral("1 MB"));
-        app->setAppVersion(QStringLiteral("1.0"));
-        app->setAgeRating(QStringLiteral("4+"));
+        app->setAppSize(u"1 MB"_s);
+        app->setAppVersion(u"1.0"_s);
+        app->setAgeRating(u"4+"_s);
         app->setHasInAppPurchases(true);
-        app->setInAppPurchaseInfo(QStringLiteral("Offers In-App Purchases"));
-        app->setInAppPurchaseItems(QList<IAPItem>{{QStringLiteral("Old"), QStringLiteral("$1")}});
-        app->setScreenshotURLs(QStringList{QStringLiteral("old")});
-        app->setAppDescription(QStringLiteral("Old description"));
+        app->setInAppPurchaseInfo(u"Offers In-App Purchases"_s);
+        app->setInAppPurchaseItems(QList<IAPItem>{{u"Old"_s, u"$1"_s}});
+        app->setScreenshotURLs(QStringList{u"old"_s});
+        app->setAppDescription(u"Old description"_s);
         app->setDetailsFetched(true);
         context().save();
-        serveLookup(QStringLiteral("24"),
+        serveLookup(u"24"_s,
                     QJsonObject{{"averageUserRating", 4.0},
                                 {"userRatingCount", 10},
                                 {"version", "1.1"},
@@ -723,81 +601,92 @@ private slots:
                     400);
         auto view = showView(app);
         ConsoleCapture console;
-        QVERIFY(!visibleTexts(view.get()).contains(QStringLiteral("Extended details not loaded yet")));
+        QVERIFY(!showsNotice(view.get()));
         QTest::mouseClick(view->reloadButton(), Qt::LeftButton);
         QTRY_VERIFY(view->isLoadingDetails());
         QVERIFY(!view->reloadButton()->isEnabled());
         // Everything the fetch fills is gone from the record and the view.
-        QCOMPARE(app->rating(), std::optional<double>());
-        QCOMPARE(app->ratingCount(), std::optional<qint64>());
-        QCOMPARE(app->appSize(), std::optional<QString>());
-        QCOMPARE(app->appVersion(), std::optional<QString>());
-        QCOMPARE(app->ageRating(), std::optional<QString>());
-        QCOMPARE(app->hasInAppPurchases(), std::optional<bool>());
-        QCOMPARE(app->inAppPurchaseInfo(), std::optional<QString>());
-        QCOMPARE(app->inAppPurchaseItems(), std::optional<QList<IAPItem>>());
-        QCOMPARE(app->screenshotURLs(), std::optional<QStringList>());
-        QVERIFY(!app->hasAppDescription());
-        QVERIFY(!app->detailsFetched());
+        QVERIFY(!app->rating() && !app->ratingCount() && !app->appSize() && !app->appVersion() &&
+                !app->ageRating());
+        QVERIFY(!app->hasInAppPurchases() && !app->inAppPurchaseInfo() && !app->inAppPurchaseItems());
+        QVERIFY(!app->screenshotURLs() && !app->hasAppDescription() && !app->detailsFetched());
         QVERIFY(context().hasChanges());
-        QCOMPARE(infoValue(*view, QStringLiteral("Version")), QStringLiteral("N/A"));
-        QCOMPARE(infoValue(*view, QStringLiteral("Size")), QStringLiteral("N/A"));
-        QVERIFY(!view->findChild<QLabel*>(QStringLiteral("ratingValue"))->isVisibleTo(view.get()));
+        QCOMPARE(infoValue(*view, u"Version"_s), u"N/A"_s);
+        QCOMPARE(infoValue(*view, u"Size"_s), u"N/A"_s);
+        QVERIFY(!view->findChild<QLabel*>(u"ratingValue"_s)->isVisibleTo(view.get()));
         QVERIFY(view->thumbnails().isEmpty());
-        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("Extended details not loaded yet")));
-        QVERIFY(view->findChild<BusyIndicator*>(QStringLiteral("loadingDetails"))->isVisibleTo(view.get()));
+        QVERIFY(showsNotice(view.get()));
+        QVERIFY(isBusy(*view));
 
         QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
-        QCOMPARE(console.lines().first(), QStringLiteral("🔄 RE-fetching details for: Tiny Tactics"));
-        QCOMPARE(console.lines().at(1), QStringLiteral("🔍 Manually fetching details for: Tiny Tactics"));
-        QVERIFY(console.containsInOrder(
-            strings({"✅ Got 2 iPhone screenshots from API", "💾 Final save:", "   Description: false",
-                     "   Screenshots: 2", "   IAP: false", "✅ All details saved for: Tiny Tactics"})));
-        QCOMPARE(app->appVersion(), std::optional<QString>(QStringLiteral("1.1")));
-        QCOMPARE(app->inAppPurchaseItems(), std::optional<QList<IAPItem>>());
+        QCOMPARE(console.lines().mid(0, 2), (QStringList{"🔄 RE-fetching details for: Tiny Tactics",
+                                                         "🔍 Manually fetching details for: Tiny Tactics"}));
+        QVERIFY(console.containsInOrder({"✅ Got 2 iPhone screenshots from API",
+                                         "💾 Final save:", "   Description: false", "   Screenshots: 2",
+                                         "   IAP: false", "✅ All details saved for: Tiny Tactics"}));
+        QCOMPARE(app->appVersion(), std::optional(u"1.1"_s));
+        QCOMPARE(app->inAppPurchaseItems(), std::nullopt);
         QVERIFY(app->detailsFetched());
         QVERIFY(!context().hasChanges());
         QCOMPARE(view->thumbnails().size(), 2);
-        QCOMPARE(view->findChild<QLabel*>(QStringLiteral("ratingValue"))->text(), QStringLiteral("4.0"));
+        QCOMPARE(view->findChild<QLabel*>(u"ratingValue"_s)->text(), u"4.0"_s);
     }
 
     // A fetch goes on when its view is gone, and leaves the record filled and saved.
     void fetch_outlivesItsView() {
-        AppRef app = storedApp(QStringLiteral("25"));
-        serveLookup(QStringLiteral("25"), QJsonObject{{"version", "5.0"}}, 300);
-        servePage(QStringLiteral("25"), ProductPages::html(ProductPages::samplePage()));
+        AppRef app = storedApp(u"25"_s);
+        serveLookup(u"25"_s, QJsonObject{{"version", "5.0"}}, 300);
+        servePage(u"25"_s);
         ConsoleCapture console;
         auto view = showView(app);
         QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
         QTRY_VERIFY(lookupAsked());
         view.reset();
         QTRY_VERIFY_WITH_TIMEOUT(app->detailsFetched(), 15000);
-        QTRY_COMPARE(console.lines().last(), QStringLiteral("✅ All details saved for: Tiny Tactics"));
-        QCOMPARE(app->appVersion(), std::optional<QString>(QStringLiteral("5.0")));
-        QCOMPARE(app->hasInAppPurchases(), std::optional<bool>(true));
+        QTRY_COMPARE(console.lines().last(), u"✅ All details saved for: Tiny Tactics"_s);
+        QCOMPARE(app->appVersion(), std::optional(u"5.0"_s));
+        QCOMPARE(app->hasInAppPurchases(), std::optional(true));
         QVERIFY(!context().hasChanges());
 
         // A new view of the same app starts afresh and shows the result.
         auto again = showView(app);
         QVERIFY(!again->isLoadingDetails());
-        QVERIFY(!visibleTexts(again.get()).contains(QStringLiteral("Extended details not loaded yet")));
-        QCOMPARE(infoValue(*again, QStringLiteral("Version")), QStringLiteral("5.0"));
+        QVERIFY(!showsNotice(again.get()));
+        QCOMPARE(infoValue(*again, u"Version"_s), u"5.0"_s);
     }
 
-    // A record deleted while the view shows it (the window's reset) stays
-    // readable, and a fetch on it neither fails nor brings it back.
-    void deletedRecord_staysReadable() {
-        AppRef app = storedApp(QStringLiteral("26"));
-        serveLookup(QStringLiteral("26"), QJsonObject{{"screenshotUrls", QJsonArray{"p1"}}});
+    // A fetch ends saved and reported as such when the save fails (the changes
+    // stay for the next save), and when the record was deleted while the view
+    // showed it (the window's reset): the record stays readable and is not
+    // brought back.
+    void fetchDetails_endsWhenTheSaveFailsOrTheRecordIsGone_data() {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("the save fails") << false;
+        QTest::newRow("the record is deleted") << true;
+    }
+    void fetchDetails_endsWhenTheSaveFailsOrTheRecordIsGone() {
+        QFETCH(bool, deleted);
+        AppRef app = storedApp(u"23"_s);
+        serveLookup(u"23"_s, QJsonObject{{"screenshotUrls", QJsonArray{"p1"}}});
         auto view = showView(app);
-        context().removeAll<AppModel>();
-        context().save();
-        QVERIFY(visibleTexts(view.get()).contains(QStringLiteral("Tiny Tactics")));
+        if (deleted) {
+            context().removeAll<AppModel>();
+            context().save();
+        } else {
+            m_container->database().setFaultHook(
+                [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_FULL : SQLITE_OK; });
+        }
         ConsoleCapture console;
         AsyncTest::run(view->fetchDetails(), {10s, 2s});
-        QCOMPARE(console.lines().last(), QStringLiteral("✅ All details saved for: Tiny Tactics"));
-        QCOMPARE(context().count<AppModel>(), 0);
+        m_container->database().setFaultHook({});
+        QCOMPARE(console.lines().last(), u"✅ All details saved for: Tiny Tactics"_s);
+        QVERIFY(!console.containsInOrder({u"💾 Final save:"_s, u"❌"_s}));
+        QVERIFY(app->detailsFetched());
+        QVERIFY(texts(view.get()).contains(u"Tiny Tactics"_s));
         QCOMPARE(view->thumbnails().size(), 1);
+        QCOMPARE(context().hasChanges(), !deleted);
+        context().save();
+        QCOMPARE(context().count<AppModel>(), deleted ? 0 : 1);
     }
 };
 

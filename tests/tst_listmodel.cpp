@@ -9,6 +9,7 @@
 #include "ModelContext.h"
 #include "SampleApps.h"
 #include "SqliteDatabase.h"
+#include "WindowTestKit.h"
 
 #include <QAbstractItemModelTester>
 #include <QRandomGenerator>
@@ -16,28 +17,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <functional>
 #include <memory>
 #include <sqlite3.h>
 
 using AppRef = QSharedPointer<AppModel>;
+using Traits = SampleApps::Traits;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-using Traits = SampleApps::Traits;
-
-const QDateTime kDay0 = SampleApps::day0();
-
-AppRef makeApp(const QString& appleID, const Traits& traits) {
-    return SampleApps::make(appleID, traits);
-}
-
-QList<Traits> numbered(const QString& prefix, int count, const std::function<QString(int)>& categoryOf = {}) {
-    return SampleApps::numbered(prefix, count, categoryOf);
-}
-
 QString gamesOrBooks(int i) {
-    return i % 2 ? QStringLiteral("Games") : QStringLiteral("Books");
+    return i % 2 ? u"Games"_s : u"Books"_s;
 }
 
 // One store per test, with the index and both models over it, each watched by
@@ -45,9 +35,9 @@ QString gamesOrBooks(int i) {
 class Fixture {
 public:
     explicit Fixture(const QList<Traits>& traits = {}) {
-        container = ModelContainer::open(dir.filePath(QStringLiteral("caldrin.sqlite")));
+        container = ModelContainer::open(dir.filePath(u"caldrin.sqlite"_s));
         for (qsizetype i = 0; i < traits.size(); ++i)
-            context().insert(makeApp(QString::number(1000 + i), traits.at(i)));
+            context().insert(SampleApps::make(QString::number(1000 + i), traits.at(i)));
         context().save();
     }
     ModelContext& context() { return container->mainContext(); }
@@ -63,20 +53,8 @@ public:
     AppRef app(const QString& appleID) {
         return context().fetch<AppModel>(FetchDescriptor::equal("appleID", appleID)).value(0);
     }
-    QStringList names() const {
-        QStringList result;
-        for (int row = 0; row < list->rowCount(); ++row)
-            result.append(list->index(row).data(AppListModel::RecordRole).value<AppModel*>()->name());
-        return result;
-    }
-    QStringList categoryRows() const {
-        QStringList result;
-        for (int row = 0; row < categories->rowCount(); ++row)
-            result.append(QStringLiteral("%1=%2")
-                              .arg(categories->categoryAt(row))
-                              .arg(categories->unviewedCountAt(row)));
-        return result;
-    }
+    QStringList names() const { return WindowTestKit::names(*list); }
+    QStringList categoryRows() const { return WindowTestKit::categoryRows(*categories); }
 
     QTemporaryDir dir;
     std::unique_ptr<ModelContainer> container;
@@ -99,6 +77,8 @@ struct Spies {
         , changed(model, &QAbstractItemModel::dataChanged)
         , reset(model, &QAbstractItemModel::modelReset)
         , layout(model, &QAbstractItemModel::layoutChanged) {}
+    // Rows inserted, removed, reset or moved.
+    qsizetype structural() const { return inserted.size() + removed.size() + reset.size() + layout.size(); }
     QSignalSpy inserted;
     QSignalSpy removed;
     QSignalSpy changed;
@@ -106,126 +86,71 @@ struct Spies {
     QSignalSpy layout;
 };
 
-QList<Traits> searchStore() {
-    return {
-        {QStringLiteral("Photo Editor"), QStringLiteral("Nordlicht Studios"), QStringLiteral("Photo & Video"),
-         9},
-        {QStringLiteral("Budget Planner"), QStringLiteral("Jürgen Müller"), QStringLiteral("Finance"), 8},
-        {QStringLiteral("Café Finder"), QStringLiteral("Señor Apps"), QStringLiteral("Food & Drink"), 7},
-        {QStringLiteral("ÉCOLE Planner"), QStringLiteral("Lycée Labs"), QStringLiteral("Education"), 6},
-        {QStringLiteral("Fußball Manager"), QStringLiteral("Kicker GmbH"), QStringLiteral("Sports"), 5},
-        {QStringLiteral("日記アプリ"), QStringLiteral("株式会社サクラ"), QStringLiteral("Lifestyle"), 4},
-        {QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Utilities"), 3},
-        {QStringLiteral("ΣΟΦΙΑ Quiz"), QStringLiteral("Athens Apps"), QStringLiteral("Education"), 2},
-    };
-}
-
 } // namespace
 
 class TestListModel : public QObject {
     Q_OBJECT
 
 private slots:
-    void search_matchesNameOrDeveloperIgnoringCase_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("developer only")
-            << QStringLiteral("nordlicht") << QStringList{QStringLiteral("Photo Editor")};
-        QTest::newRow("typed in capitals")
-            << QStringLiteral("PHOTO ED") << QStringList{QStringLiteral("Photo Editor")};
-        QTest::newRow("both fields, list order")
-            << QStringLiteral("planner")
-            << QStringList{QStringLiteral("Budget Planner"), QStringLiteral("ÉCOLE Planner")};
-        QTest::newRow("é finds É and é")
-            << QStringLiteral("é")
-            << QStringList{QStringLiteral("Café Finder"), QStringLiteral("ÉCOLE Planner")};
-        QTest::newRow("É finds é and É")
-            << QStringLiteral("É")
-            << QStringList{QStringLiteral("Café Finder"), QStringLiteral("ÉCOLE Planner")};
-        QTest::newRow("decomposed é finds composed")
-            << QStringLiteral("cafe\u0301") << QStringList{QStringLiteral("Café Finder")};
-        QTest::newRow("ü in developer")
-            << QStringLiteral("MÜLLER") << QStringList{QStringLiteral("Budget Planner")};
-        QTest::newRow("ß finds ß") << QStringLiteral("fußball")
-                                   << QStringList{QStringLiteral("Fußball Manager")};
-        QTest::newRow("capital ẞ finds ß")
-            << QStringLiteral("FUẞBALL") << QStringList{QStringLiteral("Fußball Manager")};
-        QTest::newRow("SS is not ß") << QStringLiteral("FUSSBALL") << QStringList{};
-        QTest::newRow("final sigma") << QStringLiteral("σοφια") << QStringList{QStringLiteral("ΣΟΦΙΑ Quiz")};
-        QTest::newRow("CJK") << QStringLiteral("日記") << QStringList{QStringLiteral("日記アプリ")};
-        QTest::newRow("CJK developer")
-            << QStringLiteral("サクラ") << QStringList{QStringLiteral("日記アプリ")};
-        QTest::newRow("not trimmed") << QStringLiteral(" editor")
-                                     << QStringList{QStringLiteral("Photo Editor")};
-        QTest::newRow("trailing space kept") << QStringLiteral("editor ") << QStringList{};
-        QTest::newRow("not across name and developer") << QStringLiteral("alphabeta") << QStringList{};
-        QTest::newRow("nothing") << QStringLiteral("zzz") << QStringList{};
-    }
-    void search_matchesNameOrDeveloperIgnoringCase() {
-        QFETCH(QString, text);
-        QFETCH(QStringList, expected);
-        Fixture store(searchStore());
-        store.open();
-        // Typed one character at a time, so that narrowing is exercised too.
-        for (qsizetype length = 1; length <= text.size(); ++length)
-            store.list->setSearchText(text.left(length));
-        QCOMPARE(store.names(), expected);
-        QCOMPARE(store.list->filteredCount(), expected.size());
-        // And typed at once, from nothing.
-        store.list->setSearchText(QString());
-        QCOMPARE(store.list->filteredCount(), 8);
-        store.list->setSearchText(text);
-        QCOMPARE(store.names(), expected);
-    }
-
+    // Random names and developers over an alphabet with case pairs, ß, ẞ and
+    // "ss", sigmas and CJK: every needle is typed character by character and the
+    // matches compared with QString's case-insensitive containment, which keeps
+    // the two fields apart and does not take "SS" for "ß". A decomposed "é"
+    // finds the composed one. (The window's test types by developer and in
+    // capitals.)
     void search_agreesWithQStringCaseInsensitiveContains() {
-        // Random names over an alphabet with case pairs, ß/ẞ, sigmas and CJK; every
-        // needle is typed character by character and compared with the reference.
-        const QString alphabet = QStringLiteral("aAbBéÉßẞσςΣ日 -");
+        const QString alphabet = u"aAbBsSéÉßẞσςΣ日 -"_s;
         QRandomGenerator random(42);
         auto randomText = [&](int maxLength) {
             QString text;
-            const int length = random.bounded(maxLength + 1);
-            for (int i = 0; i < length; ++i)
+            for (int i = random.bounded(maxLength + 1); i > 0; --i)
                 text += alphabet.at(random.bounded(alphabet.size()));
             return text;
         };
         QList<Traits> traits;
         for (int i = 0; i < 300; ++i)
-            traits.append(Traits{randomText(8), randomText(6), QStringLiteral("Games"), random.bounded(50)});
+            traits.append(Traits{randomText(8), randomText(6), u"Games"_s, random.bounded(50)});
         Fixture store(traits);
         store.open();
-        store.list->setDisplayLimit(1000);
+        auto matchesAsQString = [&](const QString& typed, const QString& reference) {
+            store.list->setSearchText(typed);
+            store.list->setDisplayLimit(1000);
+            QStringList expected;
+            for (const Traits& app : std::as_const(traits)) {
+                if (app.name.contains(reference, Qt::CaseInsensitive) ||
+                    app.developer.contains(reference, Qt::CaseInsensitive))
+                    expected.append(app.name);
+            }
+            QStringList actual = store.names();
+            expected.sort();
+            actual.sort();
+            return actual == expected;
+        };
+        const QList<std::pair<QString, QString>> particular{
+            {u"SS"_s, u"SS"_s}, {u"ẞ"_s, u"ẞ"_s}, {u"E\u0301"_s, u"é"_s}};
+        for (const auto& [typed, reference] : particular) {
+            QVERIFY2(matchesAsQString(typed, reference), qPrintable(typed));
+            QVERIFY(store.list->filteredCount() > 0);
+        }
         for (int n = 0; n < 60; ++n) {
             const QString needle = randomText(3);
             for (qsizetype length = 0; length <= needle.size(); ++length) {
                 const QString typed = needle.left(length);
-                store.list->setSearchText(typed);
-                store.list->setDisplayLimit(1000);
-                QStringList expected;
-                for (const Traits& traits : std::as_const(traits)) {
-                    if (traits.name.contains(typed, Qt::CaseInsensitive) ||
-                        traits.developer.contains(typed, Qt::CaseInsensitive))
-                        expected.append(traits.name);
-                }
-                QStringList actual = store.names();
-                expected.sort();
-                actual.sort();
-                QVERIFY2(actual == expected, qPrintable(QStringLiteral("search \"%1\"").arg(typed)));
+                QVERIFY2(matchesAsQString(typed, typed), qPrintable(u"search \"%1\""_s.arg(typed)));
             }
         }
     }
 
     void categories_listSortedWithUnviewedBadges() {
-        Fixture store({{QStringLiteral("G1"), {}, QStringLiteral("Games"), 1},
-                       {QStringLiteral("G2"), {}, QStringLiteral("Games"), 2},
-                       {QStringLiteral("G3"), {}, QStringLiteral("Games"), 3, true},
-                       {QStringLiteral("B1"), {}, QStringLiteral("Books"), 4, true},
-                       {QStringLiteral("E1"), {}, QString(), 5},
-                       {QStringLiteral("E2"), {}, QString(), 6},
-                       {QStringLiteral("A1"), {}, QStringLiteral("All"), 7},
-                       {QStringLiteral("Z1"), {}, QStringLiteral("Zebra"), 8},
-                       {QStringLiteral("b1"), {}, QStringLiteral("books"), 9}});
+        Fixture store({{u"G1"_s, {}, u"Games"_s, 1},
+                       {u"G2"_s, {}, u"Games"_s, 2},
+                       {u"G3"_s, {}, u"Games"_s, 3, true},
+                       {u"B1"_s, {}, u"Books"_s, 4, true},
+                       {u"E1"_s, {}, QString(), 5},
+                       {u"E2"_s, {}, QString(), 6},
+                       {u"A1"_s, {}, u"All"_s, 7},
+                       {u"Z1"_s, {}, u"Zebra"_s, 8},
+                       {u"b1"_s, {}, u"books"_s, 9}});
         store.open();
         // "All" once, then plain text order: the empty category, capitals before
         // small letters; a category named "All" is not listed twice.
@@ -233,66 +158,37 @@ private slots:
                  (QStringList{"All=7", "=2", "Books=0", "Games=2", "Zebra=1", "books=1"}));
         store.list->setSelectedCategory(QString());
         QCOMPARE(store.names(), (QStringList{"E2", "E1"}));
-        store.list->setSelectedCategory(QStringLiteral("Games"));
+        store.list->setSelectedCategory(u"Games"_s);
         QCOMPARE(store.names(), (QStringList{"G3", "G2", "G1"}));
-        store.list->setSearchText(QStringLiteral("g2"));
+        store.list->setSearchText(u"g2"_s);
         QCOMPARE(store.names(), QStringList{"G2"});
         store.list->setSearchText(QString());
 
         // Marking one viewed redraws two badges and nothing else.
         Spies categorySpies(store.categories.get());
-        store.app(QStringLiteral("1000"))->setIsViewed(true);
+        store.app(u"1000"_s)->setIsViewed(true);
         store.context().save();
         turnEventLoop();
         QCOMPARE(store.categoryRows(),
                  (QStringList{"All=6", "=2", "Books=0", "Games=1", "Zebra=1", "books=1"}));
         QCOMPARE(categorySpies.changed.size(), 2);
-        QCOMPARE(categorySpies.inserted.size() + categorySpies.removed.size() + categorySpies.reset.size(),
-                 0);
+        QCOMPARE(categorySpies.structural(), 0);
 
         // A category that no record has any more leaves the list; the list
         // filtered by it is empty until a record has it again.
-        store.list->setSelectedCategory(QStringLiteral("Zebra"));
+        store.list->setSelectedCategory(u"Zebra"_s);
         QCOMPARE(store.list->filteredCount(), 1);
-        store.context().remove(store.app(QStringLiteral("1007")).data());
+        store.context().remove(store.app(u"1007"_s).data());
         turnEventLoop();
         QCOMPARE(categorySpies.removed.size(), 1);
-        QCOMPARE(store.categories->rowForCategory(QStringLiteral("Zebra")), -1);
+        QCOMPARE(store.categories->rowForCategory(u"Zebra"_s), -1);
         QCOMPARE(store.list->filteredCount(), 0);
         QCOMPARE(store.list->rowCount(), 0);
-        QCOMPARE(store.list->selectedCategory(), QStringLiteral("Zebra"));
-        store.context().insert(
-            makeApp(QStringLiteral("2000"), {QStringLiteral("Z2"), {}, QStringLiteral("Zebra"), 10}));
+        QCOMPARE(store.list->selectedCategory(), u"Zebra"_s);
+        store.context().insert(SampleApps::make(u"2000"_s, {u"Z2"_s, {}, u"Zebra"_s, 10}));
         turnEventLoop();
         QCOMPARE(store.names(), QStringList{"Z2"});
-        QCOMPARE(store.categories->unviewedCountAt(store.categories->rowForCategory(QStringLiteral("Zebra"))),
-                 1);
-    }
-
-    void loadMore_showsFiftyMoreUntilAllMatchingAreShown() {
-        Fixture store(numbered(QStringLiteral("Match"), 120) + numbered(QStringLiteral("Other"), 30));
-        store.open();
-        store.list->setSearchText(QStringLiteral("MATCH"));
-        Spies spies(store.list.get());
-        QSignalSpy remaining(store.list.get(), &AppListModel::remainingChanged);
-        QCOMPARE(store.list->filteredCount(), 120);
-        const QList<std::pair<int, qint64>> steps = {{50, 70}, {100, 20}, {120, 0}};
-        for (qsizetype step = 0; step < steps.size(); ++step) {
-            if (step > 0)
-                store.list->loadMore();
-            QCOMPARE(store.list->rowCount(), steps[step].first);
-            QCOMPARE(store.list->remaining(), steps[step].second);
-            QCOMPARE(store.list->displayLimit(), 50 * (step + 1));
-        }
-        // Newest first, and each press appends one run of rows.
-        QCOMPARE(store.names().first(), QStringLiteral("Match 119"));
-        QCOMPARE(store.names().last(), QStringLiteral("Match 0"));
-        QCOMPARE(spies.inserted.size(), 2);
-        QCOMPARE(spies.removed.size() + spies.reset.size(), 0);
-        QCOMPARE(remaining.size(), 2);
-        store.list->loadMore();
-        QCOMPARE(store.list->rowCount(), 120);
-        QCOMPARE(store.list->remaining(), 0);
+        QCOMPARE(store.categories->unviewedCountAt(store.categories->rowForCategory(u"Zebra"_s)), 1);
     }
 
     void displayLimit_backToOnePageOnSearchOrCategoryOnly_data() {
@@ -307,36 +203,35 @@ private slots:
     void displayLimit_backToOnePageOnSearchOrCategoryOnly() {
         QFETCH(QString, action);
         QFETCH(qint64, limit);
-        Fixture store(numbered(QStringLiteral("App"), 200, gamesOrBooks));
+        Fixture store(SampleApps::numbered(u"App"_s, 200, gamesOrBooks));
         store.open();
-        store.list->setSearchText(QStringLiteral("app"));
+        store.list->setSearchText(u"app"_s);
         store.list->loadMore();
         store.list->loadMore();
         QCOMPARE(store.list->rowCount(), 150);
-        if (action == QLatin1String("search"))
-            store.list->setSearchText(QStringLiteral("app "));
-        else if (action == QLatin1String("category"))
-            store.list->setSelectedCategory(QStringLiteral("Games"));
-        else if (action == QLatin1String("same text"))
-            store.list->setSearchText(QStringLiteral("app"));
-        else if (action == QLatin1String("insert"))
-            store.context().insert(makeApp(QStringLiteral("new"), {QStringLiteral("App new"), {}, {}, 500}));
+        if (action == "search")
+            store.list->setSearchText(u"app "_s);
+        else if (action == "category")
+            store.list->setSelectedCategory(u"Games"_s);
+        else if (action == "same text")
+            store.list->setSearchText(u"app"_s);
+        else if (action == "insert")
+            store.context().insert(SampleApps::make(u"new"_s, {u"App new"_s, {}, {}, 500}));
         else
-            store.context().remove(store.app(QStringLiteral("1199")).data());
+            store.context().remove(store.app(u"1199"_s).data());
         turnEventLoop();
         QCOMPARE(store.list->displayLimit(), limit);
         QCOMPARE(store.list->rowCount(), std::min<qint64>(limit, store.list->filteredCount()));
     }
 
     void insertBatchBeforeSave_appearsAsOneInsertion() {
-        Fixture store(numbered(QStringLiteral("Old"), 60));
+        Fixture store(SampleApps::numbered(u"Old"_s, 60));
         store.open();
         Spies spies(store.list.get());
         QList<AppRef> batch;
         for (int i = 0; i < 20; ++i)
             batch.append(store.context().insert(
-                makeApp(QStringLiteral("new%1").arg(i),
-                        {QStringLiteral("New %1").arg(i), {}, QStringLiteral("Books"), 100})));
+                SampleApps::make(u"new%1"_s.arg(i), {u"New %1"_s.arg(i), {}, u"Books"_s, 100})));
         QCOMPARE(batch.first()->persistentId(), 0); // not written yet
         turnEventLoop();
         // The twenty land at the top in one run (same release date: insertion
@@ -354,12 +249,10 @@ private slots:
         // Saving gives them keys and changes nothing on screen.
         store.context().save();
         turnEventLoop();
-        QCOMPARE(spies.inserted.size(), 1);
-        QCOMPARE(spies.removed.size(), 1);
-        QCOMPARE(spies.layout.size(), 0);
+        QCOMPARE(spies.structural(), 2);
         QCOMPARE(store.list->recordAt(0), batch.first().data());
         // A later change of a saved one still finds its row.
-        batch.at(3)->setPriceLabel(QStringLiteral("$1.99"));
+        batch.at(3)->setPriceLabel(u"$1.99"_s);
         turnEventLoop();
         QCOMPARE(spies.changed.size(), 1);
         QCOMPARE(spies.changed.first().at(0).toModelIndex().row(), 3);
@@ -367,70 +260,52 @@ private slots:
 
     void fieldChange_redrawsThatRowOnly_data() {
         QTest::addColumn<QString>("field");
-        QTest::newRow("price label") << "priceLabel";
-        QTest::newRow("viewed") << "isViewed";
-        QTest::newRow("name, still matching") << "name";
-        QTest::newRow("screenshots") << "screenshotURLs";
-        QTest::newRow("description") << "appDescription";
+        for (const char* field : {"priceLabel", "isViewed", "name", "appDescription"})
+            QTest::newRow(field) << QString::fromLatin1(field);
     }
     void fieldChange_redrawsThatRowOnly() {
         QFETCH(QString, field);
-        Fixture store(numbered(QStringLiteral("App"), 10));
+        Fixture store(SampleApps::numbered(u"App"_s, 10));
         store.open();
-        store.list->setSearchText(QStringLiteral("app"));
+        store.list->setSearchText(u"app"_s);
         Spies spies(store.list.get());
         AppModel* app = store.list->recordAt(4);
-        if (field == QLatin1String("priceLabel"))
-            app->setPriceLabel(QStringLiteral("$0.99"));
-        else if (field == QLatin1String("isViewed"))
+        if (field == "priceLabel")
+            app->setPriceLabel(u"$0.99"_s);
+        else if (field == "isViewed")
             app->setIsViewed(true);
-        else if (field == QLatin1String("name"))
-            app->setName(QStringLiteral("App renamed"));
-        else if (field == QLatin1String("screenshotURLs"))
-            app->setScreenshotURLs(QStringList{QStringLiteral("https://example/1.png")});
+        else if (field == "name")
+            app->setName(u"App renamed"_s); // still matching
         else
-            app->setAppDescription(QStringLiteral("Text"));
-        app->setCopyright(QStringLiteral("© 2024")); // two changes, one redraw
+            app->setAppDescription(u"Text"_s);
+        app->setCopyright(u"© 2024"_s); // two changes, one redraw
         turnEventLoop();
         QCOMPARE(spies.changed.size(), 1);
         QCOMPARE(spies.changed.first().at(0).toModelIndex().row(), 4);
         QCOMPARE(spies.changed.first().at(1).toModelIndex().row(), 4);
-        QCOMPARE(spies.inserted.size() + spies.removed.size() + spies.reset.size() + spies.layout.size(), 0);
+        QCOMPARE(spies.structural(), 0);
         QCOMPARE(store.list->recordAt(4), app);
     }
 
-    void nameChange_updatesSearchResults() {
-        Fixture store(searchStore());
-        store.open();
-        store.list->setSearchText(QStringLiteral("photo"));
-        QCOMPARE(store.list->filteredCount(), 1);
-        store.app(QStringLiteral("1000"))->setName(QStringLiteral("Video Editor"));
-        store.app(QStringLiteral("1001"))->setDeveloperName(QStringLiteral("Photon Works"));
-        turnEventLoop();
-        QCOMPARE(store.names(), QStringList{QStringLiteral("Budget Planner")});
-        store.list->setSearchText(QStringLiteral("video"));
-        QCOMPARE(store.names(), QStringList{QStringLiteral("Video Editor")});
-    }
-
     void releaseDateChange_movesRowAndKeepsItsSelection() {
-        Fixture store(numbered(QStringLiteral("App"), 10));
+        Fixture store(SampleApps::numbered(u"App"_s, 10));
         store.open();
         Spies spies(store.list.get());
         const QPersistentModelIndex selected = store.list->index(5);
         AppModel* app = store.list->recordAt(5);
-        app->setReleaseDate(kDay0.addDays(100));
+        app->setReleaseDate(SampleApps::day0().addDays(100));
         turnEventLoop();
         QCOMPARE(spies.layout.size(), 1);
-        QCOMPARE(spies.inserted.size() + spies.removed.size() + spies.reset.size(), 0);
+        QCOMPARE(spies.structural(), 1);
         QCOMPARE(selected.row(), 0);
         QCOMPARE(store.list->recordAt(0), app);
         QCOMPARE(store.list->rowForAppleID(app->appleID()), 0);
-        QCOMPARE(store.list->rowForAppleID(QStringLiteral("none")), -1);
+        QCOMPARE(store.list->rowForAppleID(u"none"_s), -1);
     }
 
     void removal_ofOneOrAll() {
-        Fixture store(numbered(QStringLiteral("App"), 70,
-                               [](int i) { return i % 2 ? QStringLiteral("Games") : QString(); }));
+        Fixture store(
+            SampleApps::numbered(u"App"_s, 70, [](int i) { return i % 2 ? u"Games"_s : QString(); }));
         store.open();
         Spies spies(store.list.get());
         store.context().remove(store.list->recordAt(2));
@@ -439,7 +314,7 @@ private slots:
         QCOMPARE(spies.inserted.size(), 1); // the next one moves up from beyond the page
         QCOMPARE(store.list->filteredCount(), 69);
 
-        store.list->setSearchText(QStringLiteral("app"));
+        store.list->setSearchText(u"app"_s);
         QCOMPARE(store.context().removeAll<AppModel>(), 69);
         turnEventLoop();
         QCOMPARE(store.list->rowCount(), 0);
@@ -448,8 +323,7 @@ private slots:
         QCOMPARE(store.categoryRows(), QStringList{"All=0"});
         // Empty both before and after the save; new records come in afresh.
         store.context().save();
-        store.context().insert(
-            makeApp(QStringLiteral("1"), {QStringLiteral("App again"), {}, QStringLiteral("Books"), 1}));
+        store.context().insert(SampleApps::make(u"1"_s, {u"App again"_s, {}, u"Books"_s, 1}));
         store.context().save();
         turnEventLoop();
         QCOMPARE(store.names(), QStringList{"App again"});
@@ -457,57 +331,59 @@ private slots:
     }
 
     void manyRemovals_compactTheIndex() {
-        Fixture store(numbered(QStringLiteral("App"), 4500, [](int i) {
-            return i % 3 ? QStringLiteral("Games") : QStringLiteral("Books");
-        }));
+        Fixture store(
+            SampleApps::numbered(u"App"_s, 4500, [](int i) { return i % 3 ? u"Games"_s : u"Books"_s; }));
         store.open();
-        store.list->setSearchText(QStringLiteral("app 44"));
+        store.list->setSearchText(u"app 44"_s);
         const QList<AppRef> all = store.context().fetch<AppModel>();
         for (int i = 0; i < 4200; ++i)
             store.context().remove(all.at(i).data());
         turnEventLoop();
         QCOMPARE(store.index->slotBound(), 300);    // renumbered without the removed
         QCOMPARE(store.list->filteredCount(), 100); // App 4400 .. App 4499
-        QCOMPARE(store.names().first(), QStringLiteral("App 4499"));
+        QCOMPARE(store.names().first(), u"App 4499"_s);
         QCOMPARE(store.index->unviewedCount(), 300);
-        all.at(4499)->setName(QStringLiteral("Renamed"));
+        // Changed names and developers are searched anew.
+        all.at(4499)->setName(u"Renamed"_s);
+        all.at(4300)->setDeveloperName(u"App 44 Works"_s);
         turnEventLoop();
-        QCOMPARE(store.list->filteredCount(), 99);
+        store.list->setDisplayLimit(200);
+        QCOMPARE(store.list->filteredCount(), 100);
+        QVERIFY(!store.names().contains(u"Renamed"_s));
+        QVERIFY(store.names().contains(u"App 4300"_s));
     }
 
     void backgroundRead_keepsChangesMadeMeanwhile() {
-        Fixture store(numbered(QStringLiteral("App"), 300, gamesOrBooks));
+        Fixture store(SampleApps::numbered(u"App"_s, 300, gamesOrBooks));
         store.open(AppIndex::Loading::InBackground);
         QSignalSpy ready(store.index.get(), &AppIndex::ready);
         // The first page is there before the index.
         QCOMPARE(store.list->rowCount(), 50);
         QCOMPARE(store.list->filteredCount(), 300);
-        QCOMPARE(store.names().first(), QStringLiteral("App 299"));
+        QCOMPARE(store.names().first(), u"App 299"_s);
         // So are the category names; their badges come with the index.
         QCOMPARE(store.categoryRows(), (QStringList{"All=0", "Books=0", "Games=0"}));
-        store.list->setSelectedCategory(QStringLiteral("Books"));
+        store.list->setSelectedCategory(u"Books"_s);
         QCOMPARE(store.list->filteredCount(), 150);
-        QCOMPARE(store.names().first(), QStringLiteral("App 298"));
+        QCOMPARE(store.names().first(), u"App 298"_s);
         store.list->setSelectedCategory(AppIndex::allCategories());
         // Changes while the index is read, saved and unsaved, and a search.
-        store.context().insert(
-            makeApp(QStringLiteral("new"), {QStringLiteral("App new"), {}, QStringLiteral("Zebra"), 1000}));
-        store.context().remove(store.app(QStringLiteral("1299")).data());
-        store.app(QStringLiteral("1298"))->setIsViewed(true);
+        store.context().insert(SampleApps::make(u"new"_s, {u"App new"_s, {}, u"Zebra"_s, 1000}));
+        store.context().remove(store.app(u"1299"_s).data());
+        store.app(u"1298"_s)->setIsViewed(true);
         store.context().save();
-        store.app(QStringLiteral("1000"))->setName(QStringLiteral("Renamed first"));
-        store.list->setSearchText(QStringLiteral("app"));
+        store.app(u"1000"_s)->setName(u"Renamed first"_s);
+        store.list->setSearchText(u"app"_s);
         QVERIFY(ready.wait(10000) || ready.size() == 1);
         turnEventLoop();
         QCOMPARE(store.list->filteredCount(), 299);
-        QCOMPARE(store.names().first(), QStringLiteral("App new"));
-        QCOMPARE(store.names().at(1), QStringLiteral("App 298"));
+        QCOMPARE(store.names().mid(0, 2), (QStringList{"App new", "App 298"}));
         QCOMPARE(store.categoryRows(), (QStringList{"All=299", "Books=149", "Games=149", "Zebra=1"}));
         // The same as an index read afresh from the saved store.
         store.context().save();
         AppIndex fresh(store.context(), AppIndex::Loading::Immediately);
         AppListModel freshList(fresh);
-        freshList.setSearchText(QStringLiteral("app"));
+        freshList.setSearchText(u"app"_s);
         store.list->setDisplayLimit(400);
         freshList.setDisplayLimit(400);
         QCOMPARE(freshList.rowCount(), store.list->rowCount());
@@ -516,9 +392,8 @@ private slots:
     }
 
     void unsavedRecordsAtStart_areListed() {
-        Fixture store(numbered(QStringLiteral("Saved"), 3));
-        store.context().insert(
-            makeApp(QStringLiteral("u"), {QStringLiteral("Unsaved"), {}, QStringLiteral("Books"), 9}));
+        Fixture store(SampleApps::numbered(u"Saved"_s, 3));
+        store.context().insert(SampleApps::make(u"u"_s, {u"Unsaved"_s, {}, u"Books"_s, 9}));
         // Another connection could not see it: the index reads on the main one.
         store.open(AppIndex::Loading::InBackground);
         QVERIFY(store.index->isReady());
@@ -527,7 +402,7 @@ private slots:
     }
 
     void unreadableRecord_leavesAnEmptyRowUntilTheNextUpdate() {
-        Fixture store(numbered(QStringLiteral("App"), 60));
+        Fixture store(SampleApps::numbered(u"App"_s, 60));
         ConsoleCapture console;
         bool failing = true;
         store.context().database().setFaultHook([&failing](const QByteArray& sql) {
@@ -537,31 +412,14 @@ private slots:
         QCOMPARE(store.list->rowCount(), 50);
         QCOMPARE(store.list->recordAt(0), nullptr);
         QCOMPARE(store.list->index(0).data().toString(), QString());
-        QCOMPARE(console.linesStartingWith(QStringLiteral("❌ Could not read an app of the list: ")).size(),
-                 1);
+        QCOMPARE(console.linesStartingWith(u"❌ Could not read an app of the list: "_s).size(), 1);
         failing = false;
         Spies spies(store.list.get());
         store.list->loadMore();
-        QCOMPARE(store.list->recordAt(0)->name(), QStringLiteral("App 59"));
+        QCOMPARE(store.list->recordAt(0)->name(), u"App 59"_s);
+        QCOMPARE(store.list->index(0).data().toString(), u"App 59"_s);
         QCOMPARE(spies.inserted.size(), 1);
         QCOMPARE(spies.changed.size(), 50); // the rows that were empty
-    }
-
-    void recordRole_givesTheRecordWithoutItsDescription() {
-        Fixture store;
-        auto app = makeApp(QStringLiteral("1"), {QStringLiteral("Described")});
-        app->setAppDescription(QString(5000, QLatin1Char('d')));
-        store.context().insert(app);
-        store.context().save();
-        app.reset();
-        store.open();
-        const QVariant value = store.list->index(0).data(AppListModel::RecordRole);
-        auto* record = value.value<AppModel*>();
-        QVERIFY(record);
-        QCOMPARE(record->appleID(), QStringLiteral("1"));
-        QVERIFY(record->hasAppDescription());
-        QCOMPARE(store.list->index(0).data().toString(), QStringLiteral("Described"));
-        QCOMPARE(store.list->roleNames().value(AppListModel::RecordRole), QByteArray("record"));
     }
 };
 

@@ -1,0 +1,92 @@
+#include "WindowTestKit.h"
+
+#include "AppListModel.h"
+#include "AppModel.h"
+#include "CategoryListModel.h"
+#include "FavoriteAppRowView.h"
+#include "FavoriteFolder.h"
+#include "FavoritesView.h"
+#include "FolderRowView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+
+QStringList WindowTestKit::names(const AppListModel& list) {
+    QStringList result;
+    for (int row = 0; row < list.rowCount(); ++row)
+        result.append(list.index(row).data(AppListModel::RecordRole).value<AppModel*>()->name());
+    return result;
+}
+
+QStringList WindowTestKit::categoryRows(const CategoryListModel& categories) {
+    QStringList result;
+    for (int row = 0; row < categories.rowCount(); ++row)
+        result.append(
+            QStringLiteral("%1=%2").arg(categories.categoryAt(row)).arg(categories.unviewedCountAt(row)));
+    return result;
+}
+
+AppDetailView::UrlOpener WindowTestKit::recordInto(QList<QUrl>& opened) {
+    return [&opened](const QUrl& url) {
+        opened.append(url);
+        return true;
+    };
+}
+
+QAction* WindowTestKit::menuAction(const QMenu* menu, const QString& text) {
+    for (QAction* action : menu->actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+QMenu* WindowTestKit::openContextMenu(QWidget* widget, const QPoint& position) {
+    QContextMenuEvent event(QContextMenuEvent::Mouse, position, widget->mapToGlobal(position));
+    QApplication::sendEvent(widget, &event);
+    return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+void WindowTestKit::choose(QMenu* menu, const QString& text) {
+    QVERIFY2(menu, qPrintable(text));
+    QAction* action = menuAction(menu, text);
+    QVERIFY2(action, qPrintable(text));
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+}
+
+QStringList WindowTestKit::folderNames(const FavoritesView& view) {
+    QStringList names;
+    for (int i = 0; i < view.folderList()->count(); ++i)
+        names.append(view.folderList()->item(i)->text());
+    return names;
+}
+
+QStringList WindowTestKit::folderBadges(const FavoritesView& view) {
+    QStringList counts;
+    for (int i = 0; i < view.folderList()->count(); ++i)
+        counts.append(FolderRowView::badgeText(view.folderList()->model()->index(i, 0)));
+    return counts;
+}
+
+void WindowTestKit::clickFolder(FavoritesView& view, const QString& name) {
+    QListWidget* list = view.folderList();
+    const int row = int(folderNames(view).indexOf(name));
+    QVERIFY2(row >= 0, qPrintable(name));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+    QVERIFY(view.selectedFolder());
+    QCOMPARE(view.selectedFolder()->name(), name);
+}
+
+QMenu* WindowTestKit::openFolderMenu(FavoritesView& view, const QString& name) {
+    QListWidget* list = view.folderList();
+    const int row = int(folderNames(view).indexOf(name));
+    return openContextMenu(list->viewport(), list->visualItemRect(list->item(row)).center());
+}
+
+QMenu* WindowTestKit::openRowMenu(FavoritesView& view, int row) {
+    return openContextMenu(view.appsList()->rows().at(row), QPoint(20, 20));
+}
