@@ -1,5 +1,7 @@
 #include "ManualDetailsFetch.h"
 
+#include <optional>
+
 #include "AppDetailsService.h"
 #include "AppEnrichment.h"
 #include "AppModel.h"
@@ -104,14 +106,21 @@ QCoro::Task<> ManualDetailsFetch::fetchDetails(std::shared_ptr<ManualDetailsFetc
         Console::print(QStringLiteral("   Screenshots: %1")
                            .arg(app->screenshotURLs() ? app->screenshotURLs()->size() : 0));
         Console::print(QStringLiteral("   IAP: ") + trueFalse(app->hasInAppPurchases().value_or(false)));
+        std::optional<QString> saveFailure;
         if (ModelContext* context = work->m_modelContext.data()) {
             try {
                 context->save();
-            } catch (const StoreError&) {
-                // Ignored: the context keeps the changes for a later save.
+            } catch (const StoreError& error) {
+                // The context keeps the changes for a later save; say so rather
+                // than claim they were saved.
+                saveFailure = error.description();
             }
         }
-        Console::print(QStringLiteral("✅ All details saved for: ") + app->name());
+        if (saveFailure)
+            Console::print(QStringLiteral("⚠️ Details not saved yet for: ") + app->name() +
+                           QStringLiteral(" (") + *saveFailure + QStringLiteral(")"));
+        else
+            Console::print(QStringLiteral("✅ All details saved for: ") + app->name());
     } else {
         // What was assigned stays in memory, unsaved.
         Console::print(QStringLiteral("❌ Error fetching details: ") + failure);
