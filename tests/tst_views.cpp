@@ -252,7 +252,8 @@ private slots:
     }
 
     void imageLoader_keepsADiskCacheAndReloadsOnRequest() {
-        // The application's loader keeps its cache under the application's cache folder.
+        // One loader for the application, its cache under the application's cache folder.
+        QCOMPARE(ImageLoader::shared(), ImageLoader::shared());
         QVERIFY(ImageLoader::defaultCacheDirectory().startsWith(qEnvironmentVariable("XDG_CACHE_HOME")));
 
         const QString cache = m_dir.filePath(u"shared-cache"_s);
@@ -525,7 +526,7 @@ private slots:
         QVERIFY(!context().hasChanges());
     }
 
-    // "Unfiltered" is chosen at first: the exact name, the lowest sort order.
+    // "Unfiltered" is chosen at first: the exact name, the lowest sort order; else none.
     void addSheet_choosesUnfilteredAtFirst() {
         context().insert(FolderRef::create(u"unfiltered"_s, 0));
         for (const qint64 order : {5, 1, 3})
@@ -534,6 +535,14 @@ private slots:
         QPointer<AddToFavoritesSheet> sheet = openAddSheet(service, makeApp(u"12"_s));
         QCOMPARE(sheet->folderPicker()->currentText(), unfiltered);
         QCOMPARE(sheet->selectedFolder()->sortOrder(), 1);
+        sheet->close();
+
+        // Without one, nothing is chosen and nothing can be added.
+        for (const auto& folder : context().fetch<FavoriteFolder>(FetchDescriptor::equal("name", unfiltered)))
+            service.deleteFolder(*folder);
+        sheet = openAddSheet(service, makeApp(u"13"_s));
+        QCOMPARE(sheet->folderPicker()->currentIndex(), -1);
+        QVERIFY(!sheet->addButton()->isEnabled());
         sheet->close();
     }
 
@@ -734,8 +743,9 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, requests);
         auto* sheet = openViewer({this->address(address)}, 0, 300ms);
+        // An address that is not http or https is refused at once, asking nothing anywhere.
+        QCOMPARE(sheet->screen(), requests > 0 ? Screen::Loading : Screen::Failure);
         if (requests > 0) {
-            QCOMPARE(sheet->screen(), Screen::Loading);
             QVERIFY(visibleTexts(sheet).contains(u"Loading screenshot..."_s));
             QVERIFY(visibleTexts(sheet).contains(u"If stuck, click the red X button"_s));
         }
