@@ -1,16 +1,11 @@
 #include "CaldrinApp.h"
 #include "Console.h"
+#include "WebEngineEnvironment.h"
 
 #include <QApplication>
 
-#include <unistd.h>
-
 int main(int argc, char* argv[]) {
-    // Chromium refuses to run as root with its sandbox on; the web engine reads
-    // this before it starts.
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     // No organisation name: the data and settings locations are "Caldrin".
     QApplication::setApplicationName(QStringLiteral("Caldrin"));

@@ -12,6 +12,7 @@
 #include "SqliteDatabase.h"
 #include "SqliteStatement.h"
 #include "StoreDocuments.h"
+#include "WebEngineEnvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -61,8 +62,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir home;
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
         qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Caldrin"));
     if (argc < 2) {

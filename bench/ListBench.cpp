@@ -19,6 +19,7 @@
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "StoreError.h"
+#include "WebEngineEnvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -34,7 +35,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <unistd.h>
 
 namespace {
 
@@ -306,12 +306,10 @@ int main(int argc, char* argv[]) {
         qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // The window's collector and its details queue, and the list's icons, get
     // a refused connection instead of the network.
     qputenv("CALDRIN_STORE_ORIGIN", "http://127.0.0.1:9");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Caldrin"));
     QNetworkProxy::setApplicationProxy(

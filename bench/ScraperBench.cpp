@@ -7,6 +7,7 @@
 #include "PageEvaluation.h"
 #include "ProductPages.h"
 #include "RunTask.h"
+#include "WebEngineEnvironment.h"
 #include "WebKitScraperService.h"
 
 #include <QApplication>
@@ -174,11 +175,10 @@ void quiet(QtMsgType type, const QMessageLogContext& context, const QString& mes
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
                 "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\"");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     qInstallMessageHandler(quiet);
 

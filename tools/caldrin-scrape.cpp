@@ -4,6 +4,7 @@
 // standard error. Exit status: 0 data came back, 1 no data (time-out, or not a
 // web address), 2 the page failed to load, 64 wrong usage.
 #include "Console.h"
+#include "WebEngineEnvironment.h"
 #include "WebKitNavigationError.h"
 #include "WebKitScraperService.h"
 
@@ -13,7 +14,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -53,13 +53,10 @@ QCoro::Task<> scrape(WebKitScraperService* service, QString url) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    // Chromium refuses to run as root with its sandbox on.
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     // Nothing is ever shown.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("caldrin-scrape"));
 

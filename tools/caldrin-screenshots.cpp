@@ -28,6 +28,7 @@
 #include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "WebEngineEnvironment.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -53,7 +54,6 @@
 
 #include <cstdio>
 #include <functional>
-#include <unistd.h>
 
 using AppRef = QSharedPointer<AppModel>;
 
@@ -654,11 +654,8 @@ int main(int argc, char* argv[]) {
         QDir().mkpath(path);
         qputenv(name, path.toUtf8());
     }
-    // The main window's collector brings the web engine, which wants these
-    // first (Chromium refuses to run as root with its sandbox on).
-    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The main window's collector brings the web engine.
+    WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Caldrin"));
     SymbolTable::installIconTheme();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WebEngineEnvironment.h"
+
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,7 +18,7 @@ inline void prepareWebEngineTestEnvironment(const QTemporaryDir& home) {
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
                 "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\"");
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    WebEngineEnvironment::prepare();
 }
 
 // main() for a test program that runs the web engine, with the widgets
