@@ -9,6 +9,7 @@
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "PrivateSessionBus.h"
+#include "SampleApps.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
 #include "WebEngineTestMain.h"
@@ -25,15 +26,15 @@
 #include <sqlite3.h>
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using AppRef = QSharedPointer<AppModel>;
 
 namespace {
 
-const QString kFeeds[] = {QStringLiteral("newapplications"), QStringLiteral("newfreeapplications"),
-                          QStringLiteral("newpaidapplications")};
+const QString kFeeds[] = {u"newapplications"_s, u"newfreeapplications"_s, u"newpaidapplications"_s};
 
 QString feedPath(const QString& kind) {
-    return QStringLiteral("/us/rss/%1/limit=100/json").arg(kind);
+    return u"/us/rss/%1/limit=100/json"_s.arg(kind);
 }
 
 QJsonArray entries(int from, int count) {
@@ -55,7 +56,7 @@ private:
     std::unique_ptr<FakeNotificationServer> m_notifications;
 
     ModelContext& context() { return m_container->mainContext(); }
-    static QSettings settings() { return QSettings(QStringLiteral("Caldrin"), QStringLiteral("Caldrin")); }
+    static QSettings settings() { return QSettings(u"Caldrin"_s, u"Caldrin"_s); }
 
     AppCollectorService::Timing fast() {
         AppCollectorService::Timing timing;
@@ -82,9 +83,8 @@ private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         // QSettings keeps the paths it computed first; point it at this test's folder.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
-                           m_dir->filePath(QStringLiteral("config")));
-        m_container = ModelContainer::open(m_dir->filePath(QStringLiteral("data/caldrin.sqlite")));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->filePath(u"config"_s));
+        m_container = ModelContainer::open(m_dir->filePath(u"data/caldrin.sqlite"_s));
         m_store = std::make_unique<FakeStore>();
         QVERIFY(m_store->listen());
         qputenv("CALDRIN_STORE_ORIGIN", m_store->origin().toUtf8());
@@ -98,7 +98,8 @@ private slots:
         m_dir.reset();
     }
 
-    void run_of45NewEntries_savesThreeBatches() {
+    // 45 new entries, then the same again: all known now.
+    void runs_saveNewEntriesInBatches_andSkipKnownOnes() {
         serveFeeds(entries(1, 30), entries(31, 15));
         AppCollectorService collector(context(), fast());
         QStringList statuses;
@@ -109,48 +110,40 @@ private slots:
         ConsoleCapture console;
         runOnce(collector);
         QVERIFY(console.containsInOrder({
-            QStringLiteral("🔄 Starting to fetch new apps..."),
-            QStringLiteral("✅ Fetched 45 apps from iTunes API"),
-            QStringLiteral("📦 Processing 45 apps in 3 batches of 20"),
-            QStringLiteral("📦 Processing batch 1/3..."),
-            QStringLiteral("💾 Saved batch 1 - Total saved: 20"),
-            QStringLiteral("📦 Processing batch 2/3..."),
-            QStringLiteral("💾 Saved batch 2 - Total saved: 40"),
-            QStringLiteral("📦 Processing batch 3/3..."),
-            QStringLiteral("💾 Saved batch 3 - Total saved: 45"),
-            QStringLiteral("📋 Adding 45 apps to details queue"),
-            QStringLiteral("📋 Added 45 apps to queue. Total: 45"),
+            "🔄 Starting to fetch new apps...",
+            "✅ Fetched 45 apps from iTunes API",
+            "📦 Processing 45 apps in 3 batches of 20",
+            "📦 Processing batch 1/3...",
+            "💾 Saved batch 1 - Total saved: 20",
+            "📦 Processing batch 2/3...",
+            "💾 Saved batch 2 - Total saved: 40",
+            "📦 Processing batch 3/3...",
+            "💾 Saved batch 3 - Total saved: 45",
+            "📋 Adding 45 apps to details queue",
+            "📋 Added 45 apps to queue. Total: 45",
         }));
-        QCOMPARE(statuses, (QStringList{QStringLiteral("Fetching new apps..."),
-                                        QStringLiteral("Saving 45 apps to database..."),
-                                        QStringLiteral("✓ Saved 45 new apps, skipped 0 duplicates")}));
+        QCOMPARE(statuses, (QStringList{"Fetching new apps...", "Saving 45 apps to database...",
+                                        "✓ Saved 45 new apps, skipped 0 duplicates"}));
         QCOMPARE(m_container->database().queryInt64("SELECT count(*) FROM AppModel"), 45);
-        QVERIFY(collector.lastFetchDate());
-        const QVariant stored = settings().value(QStringLiteral("lastFetchDate"));
+        const QDateTime first = collector.lastFetchDate().value();
+        const QVariant stored = settings().value(u"lastFetchDate"_s);
         QCOMPARE(stored.typeId(), QMetaType::QDateTime);
-        QCOMPARE(stored.toDateTime(), *collector.lastFetchDate());
+        QCOMPARE(stored.toDateTime(), first);
         QTRY_COMPARE(m_notifications->notifications().size(), 1);
         QCOMPARE(m_notifications->notifications().first().body,
-                 QStringLiteral("45 new apps have been added to your collection"));
-    }
+                 u"45 new apps have been added to your collection"_s);
 
-    void run_ofKnownEntries_skipsThemAll() {
-        serveFeeds(entries(1, 25));
-        AppCollectorService collector(context(), fast());
-        runOnce(collector);
-        const QDateTime first = *collector.lastFetchDate();
-        QTRY_COMPARE(m_notifications->notifications().size(), 1);
-        ConsoleCapture console;
+        console.clear();
         QTest::qWait(5);
         runOnce(collector);
-        QCOMPARE(collector.statusMessage(), QStringLiteral("✓ Saved 0 new apps, skipped 25 duplicates"));
-        QVERIFY(console.contains(QStringLiteral("💾 Saved batch 2 - Total saved: 0")));
-        QVERIFY(console.linesStartingWith(QStringLiteral("📋 Adding")).isEmpty());
+        QCOMPARE(collector.statusMessage(), u"✓ Saved 0 new apps, skipped 45 duplicates"_s);
+        QVERIFY(console.contains(u"💾 Saved batch 3 - Total saved: 0"_s));
+        QVERIFY(console.linesStartingWith(u"📋 Adding"_s).isEmpty());
         QVERIFY(*collector.lastFetchDate() > first);
-        QCOMPARE(settings().value(QStringLiteral("lastFetchDate")).toDateTime(), *collector.lastFetchDate());
+        QCOMPARE(settings().value(u"lastFetchDate"_s).toDateTime(), *collector.lastFetchDate());
         QTest::qWait(100);
         QCOMPARE(m_notifications->notifications().size(), 1);
-        QCOMPARE(m_container->database().queryInt64("SELECT count(*) FROM AppModel"), 25);
+        QCOMPARE(m_container->database().queryInt64("SELECT count(*) FROM AppModel"), 45);
     }
 
     void run_whoseSecondSaveFails_keepsTheFirstBatch() {
@@ -162,16 +155,16 @@ private slots:
         AppCollectorService collector(context(), fast());
         ConsoleCapture console;
         runOnce(collector);
-        QVERIFY(collector.statusMessage().startsWith(QStringLiteral("Error: ")));
-        const QStringList errors = console.linesStartingWith(QStringLiteral("❌ Error "));
+        QVERIFY(collector.statusMessage().startsWith(u"Error: "_s));
+        const QStringList errors = console.linesStartingWith(u"❌ Error "_s);
         QCOMPARE(errors.size(), 2);
-        QVERIFY(errors[0].startsWith(QStringLiteral("❌ Error fetching apps: ")));
-        QVERIFY(errors[1].startsWith(QStringLiteral("❌ Error details: ")));
-        QVERIFY(console.contains(QStringLiteral("💾 Saved batch 1 - Total saved: 20")));
-        QVERIFY(!console.contains(QStringLiteral("📦 Processing batch 3/3...")));
+        QVERIFY(errors[0].startsWith(u"❌ Error fetching apps: "_s));
+        QVERIFY(errors[1].startsWith(u"❌ Error details: "_s));
+        QVERIFY(console.contains(u"💾 Saved batch 1 - Total saved: 20"_s));
+        QVERIFY(!console.contains(u"📦 Processing batch 3/3..."_s));
         QCOMPARE(m_container->database().queryInt64("SELECT count(*) FROM AppModel"), 20);
         QVERIFY(!collector.lastFetchDate());
-        QVERIFY(!settings().contains(QStringLiteral("lastFetchDate")));
+        QVERIFY(!settings().contains(u"lastFetchDate"_s));
         QVERIFY(collector.detailsQueue().queue().isEmpty());
         QTest::qWait(100);
         QVERIFY(m_notifications->notifications().isEmpty());
@@ -198,34 +191,37 @@ private slots:
         AppCollectorService collector(context(), fast());
         ConsoleCapture console;
         runOnce(collector);
-        QCOMPARE(collector.statusMessage(), QStringLiteral("✓ Saved 0 new apps, skipped 0 duplicates"));
-        QVERIFY(console.contains(QStringLiteral("📦 Processing 0 apps in 0 batches of 20")));
+        QCOMPARE(collector.statusMessage(), u"✓ Saved 0 new apps, skipped 0 duplicates"_s);
+        QVERIFY(console.contains(u"📦 Processing 0 apps in 0 batches of 20"_s));
         QVERIFY(collector.lastFetchDate());
     }
 
     // At start-up every record missing details, screenshots or a description is queued.
     void startupCheck_queuesIncompleteRecords() {
+        ConsoleCapture console;
+        {
+            AppCollectorService empty(context(), fast());
+            QTRY_VERIFY(console.contains(u"✅ All apps have complete data"_s));
+            QCOMPARE(console.lines().first(), u"🔍 Checking for incomplete apps on startup..."_s);
+            QTRY_VERIFY(console.contains(u"✅ Notification permission granted"_s));
+        }
         auto add = [&](const QString& id, bool fetched, std::optional<QStringList> shots,
                        std::optional<QString> description) {
-            auto app = AppRef::create();
-            app->setAppleID(id);
-            app->setName(QStringLiteral("App ") + id);
-            app->setReleaseDate(QDateTime::currentDateTimeUtc());
-            app->setFetchedAt(QDateTime::currentDateTimeUtc());
+            auto app = SampleApps::make(id, {u"App "_s + id});
             app->setDetailsFetched(fetched);
             app->setScreenshotURLs(shots);
             app->setAppDescription(description);
             context().insert(app);
         };
-        const QStringList shot{QStringLiteral("https://img.example/s.png")};
-        add(QStringLiteral("complete, empty description"), true, shot, QString());
-        add(QStringLiteral("no description"), true, shot, std::nullopt);
-        add(QStringLiteral("complete"), true, shot, QStringLiteral("d"));
-        add(QStringLiteral("not fetched"), false, shot, QStringLiteral("d"));
-        add(QStringLiteral("empty screenshots"), true, QStringList(), QStringLiteral("d"));
-        add(QStringLiteral("no screenshots"), true, std::nullopt, QStringLiteral("d"));
+        const QStringList shot{u"https://img.example/s.png"_s};
+        add(u"complete, empty description"_s, true, shot, QString());
+        add(u"no description"_s, true, shot, std::nullopt);
+        add(u"complete"_s, true, shot, u"d"_s);
+        add(u"not fetched"_s, false, shot, u"d"_s);
+        add(u"empty screenshots"_s, true, QStringList(), u"d"_s);
+        add(u"no screenshots"_s, true, std::nullopt, u"d"_s);
         context().save();
-        ConsoleCapture console;
+        console.clear();
         AppCollectorService collector(context(), fast());
         QStringList queued;
         connect(&collector.detailsQueue(), &DetailsFetchQueue::changed, this, [&] {
@@ -233,36 +229,24 @@ private slots:
                 for (const auto& app : collector.detailsQueue().queue())
                     queued.append(app.appleID);
         });
-        QTRY_VERIFY(console.contains(QStringLiteral("📋 Found 4 incomplete apps, adding to queue...")));
+        QTRY_VERIFY(console.contains(u"📋 Found 4 incomplete apps, adding to queue..."_s));
         QCOMPARE(queued,
-                 (QStringList{QStringLiteral("no description"), QStringLiteral("not fetched"),
-                              QStringLiteral("empty screenshots"), QStringLiteral("no screenshots")}));
-        QCOMPARE(console.lines().mid(0, 1),
-                 QStringList{QStringLiteral("🔍 Checking for incomplete apps on startup...")});
+                 (QStringList{"no description", "not fetched", "empty screenshots", "no screenshots"}));
+        QCOMPARE(console.lines().first(), u"🔍 Checking for incomplete apps on startup..."_s);
         collector.detailsQueue().clearQueue();
-    }
-
-    void startupCheck_withNothingIncomplete_saysSo() {
-        ConsoleCapture console;
-        AppCollectorService collector(context(), fast());
-        QTRY_VERIFY(console.contains(QStringLiteral("✅ All apps have complete data")));
-        QVERIFY(console.containsInOrder({QStringLiteral("🔍 Checking for incomplete apps on startup..."),
-                                         QStringLiteral("✅ All apps have complete data")}));
-        QTRY_VERIFY(console.contains(QStringLiteral("✅ Notification permission granted")));
     }
 
     void lastFetchDate_onlyADateTimeIsTaken_data() {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<bool>("taken");
         QTest::newRow("date-time") << QVariant(QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC)) << true;
-        QTest::newRow("text that looks like one")
-            << QVariant(QStringLiteral("2024-01-02T03:04:05Z")) << false;
+        QTest::newRow("text that looks like one") << QVariant(u"2024-01-02T03:04:05Z"_s) << false;
         QTest::newRow("number") << QVariant(1704164645) << false;
     }
     void lastFetchDate_onlyADateTimeIsTaken() {
         QFETCH(QVariant, stored);
         QFETCH(bool, taken);
-        settings().setValue(QStringLiteral("lastFetchDate"), stored);
+        settings().setValue(u"lastFetchDate"_s, stored);
         AppCollectorService collector(context(), fast());
         QCOMPARE(collector.lastFetchDate().has_value(), taken);
         if (taken)
@@ -274,28 +258,28 @@ private slots:
         AppCollectorService::Timing timing = fast();
         timing.interval = 400ms;
         AppCollectorService collector(context(), timing);
-        QCOMPARE(collector.statusMessage(), QStringLiteral("Ready to start collecting apps"));
+        QCOMPARE(collector.statusMessage(), u"Ready to start collecting apps"_s);
         ConsoleCapture console;
         collector.startCollecting();
         QTimer* timer = collector.timer();
         collector.startCollecting();
         QCOMPARE(collector.timer(), timer);
         QVERIFY(collector.isCollecting());
-        QCOMPARE(collector.statusMessage(), QStringLiteral("Collection started"));
-        QTRY_COMPARE(collector.statusMessage(), QStringLiteral("✓ Saved 3 new apps, skipped 0 duplicates"));
-        QCOMPARE(console.linesStartingWith(QStringLiteral("🔄 Starting")).size(), 1);
+        QCOMPARE(collector.statusMessage(), u"Collection started"_s);
+        QTRY_COMPARE(collector.statusMessage(), u"✓ Saved 3 new apps, skipped 0 duplicates"_s);
+        QCOMPARE(console.linesStartingWith(u"🔄 Starting"_s).size(), 1);
         // The timer starts the next run by itself.
-        QTRY_COMPARE_WITH_TIMEOUT(console.linesStartingWith(QStringLiteral("🔄 Starting")).size(), 2, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(console.linesStartingWith(u"🔄 Starting"_s).size(), 2, 3000);
         collector.stopCollecting();
         QVERIFY(!collector.isCollecting());
         QVERIFY(!collector.timer());
-        QTRY_VERIFY(console.lines().last() != QStringLiteral("🔄 Starting to fetch new apps..."));
-        const qsizetype runs = console.linesStartingWith(QStringLiteral("🔄 Starting")).size();
+        QTRY_VERIFY(console.lines().last() != u"🔄 Starting to fetch new apps..."_s);
+        const qsizetype runs = console.linesStartingWith(u"🔄 Starting"_s).size();
         QTest::qWait(900);
-        QCOMPARE(console.linesStartingWith(QStringLiteral("🔄 Starting")).size(), runs);
+        QCOMPARE(console.linesStartingWith(u"🔄 Starting"_s).size(), runs);
         collector.startCollecting();
         QVERIFY(collector.timer());
-        QTRY_COMPARE(console.linesStartingWith(QStringLiteral("🔄 Starting")).size(), runs + 1);
+        QTRY_COMPARE(console.linesStartingWith(u"🔄 Starting"_s).size(), runs + 1);
         collector.detailsQueue().clearQueue();
     }
 
@@ -322,7 +306,7 @@ private slots:
         for (int id : {1, 2, 3}) {
             FakeStore::Response slow = FakeStore::htmlError(404);
             slow.delayMs = 300;
-            m_store->setResponse(QStringLiteral("/lookup?id=%1").arg(id), slow);
+            m_store->setResponse(u"/lookup?id=%1"_s.arg(id), slow);
         }
         auto collector = std::make_unique<AppCollectorService>(context(), fast());
         collector->startCollecting();
@@ -340,13 +324,13 @@ private slots:
         store.setFixturesDirectory(QStringLiteral(CALDRIN_FIXTURES_DIR "/collector"));
         QTemporaryDir home;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("CALDRIN_STORE_ORIGIN"), store.origin());
+        environment.insert(u"XDG_DATA_HOME"_s, home.filePath(u"data"_s));
+        environment.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
+        environment.insert(u"XDG_CACHE_HOME"_s, home.filePath(u"cache"_s));
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        environment.insert(u"CALDRIN_STORE_ORIGIN"_s, store.origin());
         environment.insert(
-            QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"),
+            u"QTWEBENGINE_CHROMIUM_FLAGS"_s,
             QStringLiteral(
                 "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\""));
 
@@ -382,61 +366,48 @@ private slots:
             }
             return true;
         };
-        QVERIFY(inOrder(first, {QStringLiteral("✅ ModelContainer created successfully"),
-                                QStringLiteral("🔄 Starting to fetch new apps..."),
-                                QStringLiteral("📊 Total apps before deduplication: 7"),
-                                QStringLiteral("✨ Unique apps after deduplication: 6"),
-                                QStringLiteral("📦 Processing 6 apps in 1 batches of 20"),
-                                QStringLiteral("💾 Saved batch 1 - Total saved: 6"),
-                                QStringLiteral("📋 Adding 6 apps to details queue"),
-                                QStringLiteral("🚀 Starting queue processing: 6 apps"),
-                                QStringLiteral("✅ Queue processing complete")}));
-        QVERIFY(first.contains(QStringLiteral("✅ Notification permission granted")));
-        QVERIFY(first.contains(QStringLiteral("📬 Notification sent: 6 new apps")));
-        QVERIFY(first.contains(QStringLiteral("❌ ERROR processing Lost Signal:")));
-        QCOMPARE(first.count(QStringLiteral("  🌐 WebKit scraper returned successfully")), 2);
+        QVERIFY(inOrder(first,
+                        {u"✅ ModelContainer created successfully"_s, u"🔄 Starting to fetch new apps..."_s,
+                         u"📊 Total apps before deduplication: 7"_s, u"✨ Unique apps after deduplication: 6"_s,
+                         u"📦 Processing 6 apps in 1 batches of 20"_s, u"💾 Saved batch 1 - Total saved: 6"_s,
+                         u"📋 Adding 6 apps to details queue"_s, u"🚀 Starting queue processing: 6 apps"_s,
+                         u"✅ Queue processing complete"_s}));
+        QVERIFY(first.contains(u"✅ Notification permission granted"_s));
+        QVERIFY(first.contains(u"📬 Notification sent: 6 new apps"_s));
+        QVERIFY(first.contains(u"❌ ERROR processing Lost Signal:"_s));
+        QCOMPARE(first.count(u"  🌐 WebKit scraper returned successfully"_s), 2);
         QTRY_COMPARE(m_notifications->notifications().size(), 1);
         QCOMPARE(m_notifications->notifications().first().body,
-                 QStringLiteral("6 new apps have been added to your collection"));
+                 u"6 new apps have been added to your collection"_s);
 
-        const QString path = home.filePath(QStringLiteral("data/Caldrin/caldrin.sqlite"));
-        struct Expected {
-            const char* appleID;
-            const char* name;
-            bool fetched;
-            int screenshots;
-        };
-        const Expected expected[] = {
-            {"3000000001", "Harbor Lights", true, 3}, {"3000000002", "Puzzle Grove", true, 2},
-            {"3000000003", "Couch Cinema", true, 2},  {"3000000004", "Quiet Notes", true, 3},
-            {"3000000005", "Lost Signal", false, 0},  {"3000000006", "Paid Planner", true, 3}};
+        const QString path = home.filePath(u"data/Caldrin/caldrin.sqlite"_s);
         {
             auto container = ModelContainer::open(path);
             const auto apps =
                 container->mainContext().fetch<AppModel>(FetchDescriptor::sorted("appleID", true));
-            QCOMPARE(apps.size(), 6);
-            for (int i = 0; i < 6; ++i) {
-                QCOMPARE(apps[i]->appleID(), QString::fromLatin1(expected[i].appleID));
-                QCOMPARE(apps[i]->name(), QString::fromUtf8(expected[i].name));
-                QCOMPARE(apps[i]->detailsFetched(), expected[i].fetched);
-                QCOMPARE(apps[i]->screenshotURLs().value_or(QStringList()).size(), expected[i].screenshots);
-            }
+            QStringList stored; // appleID, name, details fetched, screenshots
+            for (const auto& app : apps)
+                stored << u"%1 %2 %3 %4"_s.arg(app->appleID(), app->name())
+                              .arg(app->detailsFetched())
+                              .arg(app->screenshotURLs().value_or(QStringList()).size());
+            QCOMPARE(stored, (QStringList{"3000000001 Harbor Lights 1 3", "3000000002 Puzzle Grove 1 2",
+                                          "3000000003 Couch Cinema 1 2", "3000000004 Quiet Notes 1 3",
+                                          "3000000005 Lost Signal 0 0", "3000000006 Paid Planner 1 3"}));
             QCOMPARE(apps[5]->hasInAppPurchases(), std::optional<bool>(true));
             QCOMPARE(apps[5]->inAppPurchaseItems().value_or(QList<IAPItem>()).size(), 2);
             QCOMPARE(apps[5]->appDescription(), std::optional<QString>(QStringLiteral(
                                                     "Paid Planner, as its product page describes it.")));
             QCOMPARE(apps[3]->hasInAppPurchases(), std::optional<bool>(false));
         }
-        const QSettings stored(home.filePath(QStringLiteral("config/Caldrin/Caldrin.conf")),
-                               QSettings::IniFormat);
-        QCOMPARE(stored.value(QStringLiteral("lastFetchDate")).typeId(), QMetaType::QDateTime);
+        const QSettings stored(home.filePath(u"config/Caldrin/Caldrin.conf"_s), QSettings::IniFormat);
+        QCOMPARE(stored.value(u"lastFetchDate"_s).typeId(), QMetaType::QDateTime);
 
         // The second start queues only what is still incomplete and stores no duplicate.
         QStringList second;
         QVERIFY2(runProgram(second), qPrintable(second.join(QLatin1Char('\n'))));
-        QVERIFY(second.contains(QStringLiteral("📋 Found 1 incomplete apps, adding to queue...")));
-        QVERIFY(second.contains(QStringLiteral("💾 Saved batch 1 - Total saved: 0")));
-        QVERIFY(second.contains(QStringLiteral("🔍 Processing: Lost Signal")));
+        QVERIFY(second.contains(u"📋 Found 1 incomplete apps, adding to queue..."_s));
+        QVERIFY(second.contains(u"💾 Saved batch 1 - Total saved: 0"_s));
+        QVERIFY(second.contains(u"🔍 Processing: Lost Signal"_s));
         // One app's block: its three rules.
         QCOMPARE(second.count(QString(80, QLatin1Char('='))), 3);
         auto container = ModelContainer::open(path);
@@ -449,7 +420,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir home;
     prepareWebEngineTestEnvironment(home);
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Caldrin"));
+    QApplication::setApplicationName(u"Caldrin"_s);
     TestCollector test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -92,12 +92,10 @@ class TestListModel : public QObject {
     Q_OBJECT
 
 private slots:
-    // Random names and developers over an alphabet with case pairs, ß, ẞ and
-    // "ss", sigmas and CJK: every needle is typed character by character and the
-    // matches compared with QString's case-insensitive containment, which keeps
-    // the two fields apart and does not take "SS" for "ß". A decomposed "é"
-    // finds the composed one. (The window's test types by developer and in
-    // capitals.)
+    // Random names and developers over an alphabet with case pairs, ß, ẞ, sigmas
+    // and CJK, every needle typed character by character: the matches are
+    // QString's case-insensitive containment, which keeps the two fields apart
+    // and does not take "SS" for "ß". A decomposed "é" finds the composed one.
     void search_agreesWithQStringCaseInsensitiveContains() {
         const QString alphabet = u"aAbBsSéÉßẞσςΣ日 -"_s;
         QRandomGenerator random(42);
@@ -160,9 +158,6 @@ private slots:
         QCOMPARE(store.names(), (QStringList{"E2", "E1"}));
         store.list->setSelectedCategory(u"Games"_s);
         QCOMPARE(store.names(), (QStringList{"G3", "G2", "G1"}));
-        store.list->setSearchText(u"g2"_s);
-        QCOMPARE(store.names(), QStringList{"G2"});
-        store.list->setSearchText(QString());
 
         // Marking one viewed redraws two badges and nothing else.
         Spies categorySpies(store.categories.get());
@@ -173,22 +168,6 @@ private slots:
                  (QStringList{"All=6", "=2", "Books=0", "Games=1", "Zebra=1", "books=1"}));
         QCOMPARE(categorySpies.changed.size(), 2);
         QCOMPARE(categorySpies.structural(), 0);
-
-        // A category that no record has any more leaves the list; the list
-        // filtered by it is empty until a record has it again.
-        store.list->setSelectedCategory(u"Zebra"_s);
-        QCOMPARE(store.list->filteredCount(), 1);
-        store.context().remove(store.app(u"1007"_s).data());
-        turnEventLoop();
-        QCOMPARE(categorySpies.removed.size(), 1);
-        QCOMPARE(store.categories->rowForCategory(u"Zebra"_s), -1);
-        QCOMPARE(store.list->filteredCount(), 0);
-        QCOMPARE(store.list->rowCount(), 0);
-        QCOMPARE(store.list->selectedCategory(), u"Zebra"_s);
-        store.context().insert(SampleApps::make(u"2000"_s, {u"Z2"_s, {}, u"Zebra"_s, 10}));
-        turnEventLoop();
-        QCOMPARE(store.names(), QStringList{"Z2"});
-        QCOMPARE(store.categories->unviewedCountAt(store.categories->rowForCategory(u"Zebra"_s)), 1);
     }
 
     void displayLimit_backToOnePageOnSearchOrCategoryOnly_data() {
@@ -258,17 +237,23 @@ private slots:
         QCOMPARE(spies.changed.first().at(0).toModelIndex().row(), 3);
     }
 
-    void fieldChange_redrawsThatRowOnly_data() {
+    // A field change redraws its row once; a new release date moves the row,
+    // and a selection of it, in one step.
+    void change_redrawsOrMovesThatRowOnly_data() {
         QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("row");
         for (const char* field : {"priceLabel", "isViewed", "name", "appDescription"})
-            QTest::newRow(field) << QString::fromLatin1(field);
+            QTest::newRow(field) << QString::fromLatin1(field) << 4;
+        QTest::newRow("releaseDate") << u"releaseDate"_s << 0;
     }
-    void fieldChange_redrawsThatRowOnly() {
+    void change_redrawsOrMovesThatRowOnly() {
         QFETCH(QString, field);
+        QFETCH(int, row);
         Fixture store(SampleApps::numbered(u"App"_s, 10));
         store.open();
         store.list->setSearchText(u"app"_s);
         Spies spies(store.list.get());
+        const QPersistentModelIndex selected = store.list->index(4);
         AppModel* app = store.list->recordAt(4);
         if (field == "priceLabel")
             app->setPriceLabel(u"$0.99"_s);
@@ -276,34 +261,27 @@ private slots:
             app->setIsViewed(true);
         else if (field == "name")
             app->setName(u"App renamed"_s); // still matching
-        else
+        else if (field == "appDescription")
             app->setAppDescription(u"Text"_s);
-        app->setCopyright(u"© 2024"_s); // two changes, one redraw
+        else
+            app->setReleaseDate(SampleApps::day0().addDays(100));
+        app->setCopyright(u"© 2024"_s);
         turnEventLoop();
+        QCOMPARE(store.list->recordAt(row), app);
+        QCOMPARE(store.list->rowForAppleID(app->appleID()), row);
+        QCOMPARE(selected.row(), row);
+        if (row == 0) {
+            QCOMPARE(spies.layout.size(), 1);
+            QCOMPARE(spies.structural(), 1);
+            return;
+        }
         QCOMPARE(spies.changed.size(), 1);
         QCOMPARE(spies.changed.first().at(0).toModelIndex().row(), 4);
         QCOMPARE(spies.changed.first().at(1).toModelIndex().row(), 4);
         QCOMPARE(spies.structural(), 0);
-        QCOMPARE(store.list->recordAt(4), app);
     }
 
-    void releaseDateChange_movesRowAndKeepsItsSelection() {
-        Fixture store(SampleApps::numbered(u"App"_s, 10));
-        store.open();
-        Spies spies(store.list.get());
-        const QPersistentModelIndex selected = store.list->index(5);
-        AppModel* app = store.list->recordAt(5);
-        app->setReleaseDate(SampleApps::day0().addDays(100));
-        turnEventLoop();
-        QCOMPARE(spies.layout.size(), 1);
-        QCOMPARE(spies.structural(), 1);
-        QCOMPARE(selected.row(), 0);
-        QCOMPARE(store.list->recordAt(0), app);
-        QCOMPARE(store.list->rowForAppleID(app->appleID()), 0);
-        QCOMPARE(store.list->rowForAppleID(u"none"_s), -1);
-    }
-
-    void removal_ofOneOrAll() {
+    void removal_pullsTheNextRowUp() {
         Fixture store(
             SampleApps::numbered(u"App"_s, 70, [](int i) { return i % 2 ? u"Games"_s : QString(); }));
         store.open();
@@ -313,21 +291,6 @@ private slots:
         QCOMPARE(spies.removed.size(), 1);
         QCOMPARE(spies.inserted.size(), 1); // the next one moves up from beyond the page
         QCOMPARE(store.list->filteredCount(), 69);
-
-        store.list->setSearchText(u"app"_s);
-        QCOMPARE(store.context().removeAll<AppModel>(), 69);
-        turnEventLoop();
-        QCOMPARE(store.list->rowCount(), 0);
-        QCOMPARE(store.list->filteredCount(), 0);
-        QCOMPARE(store.list->remaining(), 0);
-        QCOMPARE(store.categoryRows(), QStringList{"All=0"});
-        // Empty both before and after the save; new records come in afresh.
-        store.context().save();
-        store.context().insert(SampleApps::make(u"1"_s, {u"App again"_s, {}, u"Books"_s, 1}));
-        store.context().save();
-        turnEventLoop();
-        QCOMPARE(store.names(), QStringList{"App again"});
-        QCOMPARE(store.categoryRows(), (QStringList{"All=1", "Books=1"}));
     }
 
     void manyRemovals_compactTheIndex() {

@@ -8,6 +8,7 @@
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "ProductPages.h"
+#include "SampleApps.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
 #include "WebEngineTestMain.h"
@@ -20,6 +21,7 @@
 #include <sqlite3.h>
 
 using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
 using AppRef = QSharedPointer<AppModel>;
 
 namespace {
@@ -50,32 +52,25 @@ private:
     }
 
     AppRef storedApp(const QString& appleID) {
-        auto app = AppRef::create();
-        app->setAppleID(appleID);
-        app->setName(QStringLiteral("App ") + appleID);
-        app->setBundleID(QStringLiteral("com.example.") + appleID);
-        app->setDeveloperName(QStringLiteral("Example"));
-        app->setAppStoreURL(m_store->origin() + QStringLiteral("/us/app/x/id") + appleID);
-        app->setReleaseDate(QDateTime::currentDateTimeUtc());
-        app->setFetchedAt(QDateTime::currentDateTimeUtc());
+        auto app = SampleApps::make(appleID, {u"App "_s + appleID});
+        app->setAppStoreURL(m_store->origin() + u"/us/app/x/id"_s + appleID);
         app = context().insert(app);
         context().save();
         return app;
     }
 
     void serveLookup(const QString& appleID, const QJsonObject& result) {
-        m_store->setJson(QStringLiteral("/lookup?id=") + appleID,
-                         StoreDocuments::lookupDocument(1, {result}));
+        m_store->setJson(u"/lookup?id="_s + appleID, StoreDocuments::lookupDocument(1, {result}));
     }
 
     void servePage(const QString& appleID, FakeStore::Response response) {
-        m_store->setResponse(QStringLiteral("/us/app/x/id") + appleID, response);
+        m_store->setResponse(u"/us/app/x/id"_s + appleID, response);
     }
 
 private slots:
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_container = ModelContainer::open(m_dir->filePath(QStringLiteral("caldrin.sqlite")));
+        m_container = ModelContainer::open(m_dir->filePath(u"caldrin.sqlite"_s));
         m_store = std::make_unique<FakeStore>();
         QVERIFY(m_store->listen());
         qputenv("CALDRIN_STORE_ORIGIN", m_store->origin().toUtf8());
@@ -98,10 +93,7 @@ private slots:
         QTest::newRow("decimal point") << text("1.5") << std::optional<QString>();
         QTest::newRow("other digits") << text("١٢") << std::optional<QString>();
         QTest::newRow("overflow") << text("9223372036854775808") << std::optional<QString>();
-        QTest::newRow("bytes") << text("999") << text("999 bytes");
-        QTest::newRow("kilobytes") << text("15500") << text("16 kB");
         QTest::newRow("megabytes, plus sign") << text("+15500000") << text("15.5 MB");
-        QTest::newRow("gigabytes") << text("1234567890") << text("1.23 GB");
         QTest::newRow("largest") << text("9223372036854775807") << text("9.22 EB");
     }
     void formatFileSize_parsesDecimalIntegersOnly() {
@@ -119,8 +111,6 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<QString>("line");
         const QJsonValue none(QJsonValue::Undefined);
-        QTest::newRow("iPhone") << QJsonValue(strings({"p1", "p2"})) << QJsonValue(strings({"i1"})) << none
-                                << QStringList{"p1", "p2"} << "  ✅ Got 2 iPhone screenshots from API";
         QTest::newRow("iPad only") << none << QJsonValue(strings({"i1"})) << QJsonValue(strings({"t1"}))
                                    << QStringList{"i1"} << "  ✅ Got 1 iPad screenshots from API";
         QTest::newRow("TV only") << none << none << QJsonValue(strings({"t1", "t2", "t3"}))
@@ -135,7 +125,7 @@ private slots:
         QFETCH(QJsonValue, tv);
         QFETCH(QStringList, expected);
         QFETCH(QString, line);
-        AppRef app = storedApp(QStringLiteral("11"));
+        AppRef app = storedApp(u"11"_s);
         QJsonObject result{{"description", "From the lookup"}};
         if (!iphone.isUndefined())
             result.insert("screenshotUrls", iphone);
@@ -143,23 +133,23 @@ private slots:
             result.insert("ipadScreenshotUrls", ipad);
         if (!tv.isUndefined())
             result.insert("appletvScreenshotUrls", tv);
-        serveLookup(QStringLiteral("11"), result);
+        serveLookup(u"11"_s, result);
         DetailsFetchQueue queue(context(), fast());
         ConsoleCapture console;
         AsyncTest::run(queue.processApp(app));
         QCOMPARE(app->screenshotURLs(), std::optional<QStringList>(expected));
-        QVERIFY(console.containsInOrder(
-            {line, QStringLiteral("  💾 Saved %1 screenshots to app model").arg(expected.size()),
-             QStringLiteral("   Needs WebKit? false")}));
-        QVERIFY(!console.contains(QStringLiteral("\n🌐 Step 2: Launching WebKit scraper...")));
+        QVERIFY(
+            console.containsInOrder({line, u"  💾 Saved %1 screenshots to app model"_s.arg(expected.size()),
+                                     u"   Needs WebKit? false"_s}));
+        QVERIFY(!console.contains(u"\n🌐 Step 2: Launching WebKit scraper..."_s));
         QVERIFY(app->detailsFetched());
         QVERIFY(!context().hasChanges());
     }
 
     // The whole console block for one app whose lookup has everything.
     void processApp_printsItsBlock() {
-        AppRef app = storedApp(QStringLiteral("12"));
-        serveLookup(QStringLiteral("12"),
+        AppRef app = storedApp(u"12"_s);
+        serveLookup(u"12"_s,
                     QJsonObject{{"description", "Désc 🎮"},
                                 {"screenshotUrls", strings({"https://img.example/a/b/first.png", "x"})},
                                 {"averageUserRating", 4.5},
@@ -168,44 +158,44 @@ private slots:
         ConsoleCapture console;
         AsyncTest::run(queue.processApp(app));
         const QStringList lines = console.lines();
-        const QStringList head{QStringLiteral("\n") + kRule,
-                               QStringLiteral("🔍 Processing: App 12"),
-                               QStringLiteral("   Apple ID: 12"),
-                               QStringLiteral("   URL: ") + app->appStoreURL(),
+        const QStringList head{u"\n"_s + kRule,
+                               u"🔍 Processing: App 12"_s,
+                               u"   Apple ID: 12"_s,
+                               u"   URL: "_s + app->appStoreURL(),
                                kRule,
-                               QStringLiteral("📡 Step 1: Fetching from iTunes API...")};
+                               u"📡 Step 1: Fetching from iTunes API..."_s};
         QCOMPARE(lines.mid(0, head.size()), head);
-        const QStringList tail{QStringLiteral("  📱 Checking API for screenshots..."),
-                               QStringLiteral("    iPhone screenshots: 2"),
-                               QStringLiteral("    iPad screenshots: 0"),
-                               QStringLiteral("    AppleTV screenshots: 0"),
-                               QStringLiteral("  ✅ Got 2 iPhone screenshots from API"),
-                               QStringLiteral("  💾 Saved 2 screenshots to app model"),
-                               QStringLiteral("\n📊 After iTunes API:"),
-                               QStringLiteral("   Screenshots: 2"),
-                               QStringLiteral("   Description: true"),
-                               QStringLiteral("   Needs WebKit? false"),
-                               QStringLiteral("\n✅ FINAL RESULTS for App 12:"),
-                               QStringLiteral("   ✓ Details fetched: YES"),
-                               QStringLiteral("   ✓ Description: YES (6 chars)"),
-                               QStringLiteral("   ✓ Screenshots: 2"),
-                               QStringLiteral("   ✓ First screenshot: first.png"),
-                               QStringLiteral("   ✓ IAP: false"),
-                               kRule + QStringLiteral("\n")};
+        const QStringList tail{u"  📱 Checking API for screenshots..."_s,
+                               u"    iPhone screenshots: 2"_s,
+                               u"    iPad screenshots: 0"_s,
+                               u"    AppleTV screenshots: 0"_s,
+                               u"  ✅ Got 2 iPhone screenshots from API"_s,
+                               u"  💾 Saved 2 screenshots to app model"_s,
+                               u"\n📊 After iTunes API:"_s,
+                               u"   Screenshots: 2"_s,
+                               u"   Description: true"_s,
+                               u"   Needs WebKit? false"_s,
+                               u"\n✅ FINAL RESULTS for App 12:"_s,
+                               u"   ✓ Details fetched: YES"_s,
+                               u"   ✓ Description: YES (6 chars)"_s,
+                               u"   ✓ Screenshots: 2"_s,
+                               u"   ✓ First screenshot: first.png"_s,
+                               u"   ✓ IAP: false"_s,
+                               kRule + u"\n"_s};
         QCOMPARE(lines.mid(lines.size() - tail.size()), tail);
         QCOMPARE(app->rating(), std::optional<double>(4.5));
         QCOMPARE(app->ratingCount(), std::optional<qint64>(12));
     }
 
     void processApp_absentLookupValuesClear_butDescriptionStays() {
-        AppRef app = storedApp(QStringLiteral("13"));
+        AppRef app = storedApp(u"13"_s);
         app->setRating(3.0);
         app->setRatingCount(7);
-        app->setAppVersion(QStringLiteral("1.0"));
-        app->setAppDescription(QStringLiteral("Kept"));
-        app->setScreenshotURLs(QStringList{QStringLiteral("https://img.example/old.png")});
+        app->setAppVersion(u"1.0"_s);
+        app->setAppDescription(u"Kept"_s);
+        app->setScreenshotURLs(QStringList{u"https://img.example/old.png"_s});
         context().save();
-        serveLookup(QStringLiteral("13"), QJsonObject{{"fileSizeBytes", "2500000"}});
+        serveLookup(u"13"_s, QJsonObject{{"fileSizeBytes", "2500000"}});
         DetailsFetchQueue queue(context(), fast());
         ConsoleCapture console;
         AsyncTest::run(queue.processApp(app));
@@ -214,97 +204,103 @@ private slots:
         QCOMPARE(app->appVersion(), std::optional<QString>());
         QCOMPARE(app->appSize(),
                  std::optional<QString>(QLocale().formattedDataSize(2500000, 1, QLocale::DataSizeSIFormat)));
-        QCOMPARE(app->appDescription(), std::optional<QString>(QStringLiteral("Kept")));
+        QCOMPARE(app->appDescription(), std::optional<QString>(u"Kept"_s));
         // Screenshots from an earlier run: no page, whatever else is missing.
         QCOMPARE(app->screenshotURLs()->size(), 1);
-        QVERIFY(console.contains(QStringLiteral("  ⚠️ No screenshots in iTunes API response")));
-        QVERIFY(console.contains(QStringLiteral("   Needs WebKit? false")));
+        QVERIFY(console.contains(u"  ⚠️ No screenshots in iTunes API response"_s));
+        QVERIFY(console.contains(u"   Needs WebKit? false"_s));
         QVERIFY(app->detailsFetched());
     }
 
-    void processApp_mergesThePage_whenTheLookupHasNoScreenshots() {
-        AppRef app = storedApp(QStringLiteral("14"));
+    // The page is asked when the lookup gave no screenshots; it fills what is
+    // missing, and a page that never finishes loading still ends the app's block.
+    void processApp_takesWhatThePageGives_data() {
+        QTest::addColumn<QJsonObject>("lookup");
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<bool>("stalls");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("absentLine");
+        QTest::addColumn<bool>("verdict");
+        QTest::addColumn<int>("screenshots");
+        QTest::addColumn<int>("items");
+        QTest::addColumn<std::optional<QString>>("description");
+        const QString shot = ProductPages::imageAddress(u"Purple116"_s, 1, u"1290x2796"_s);
+        QTest::newRow("screenshots, purchases, description")
+            << QJsonObject{{"screenshotUrls", QJsonArray()}} << ProductPages::samplePage() << false
+            << QStringList{"   Needs WebKit? true",
+                           "\n🌐 Step 2: Launching WebKit scraper...",
+                           "   This may take 5-10 seconds...",
+                           "  🌐 WebKit scraper returned successfully",
+                           "  ✅ Got 1 screenshots from WebKit",
+                           "    [1] " + shot,
+                           "  💰 Found 1 IAP products",
+                           "  💰 Has In-App Purchases",
+                           "   ✓ IAP: true"}
+            << QString() << true << 1 << 1 << std::optional(u"From the page"_s);
+        QTest::newRow("purchases without the verdict, the lookup's description")
+            << QJsonObject{{"description", "Lookup text"}}
+            << ProductPages::page("<ul><li><span>Coins</span><span>$0.99</span></li></ul>",
+                                  "<meta name=\"description\" content=\"Page text\">")
+            << false << QStringList{"  ⚠️ WebKit returned 0 screenshots", "  💰 Found 1 IAP products"}
+            << u"  💰 Has In-App Purchases"_s << false << 0 << 1 << std::optional(u"Lookup text"_s);
+        QTest::newRow("page stalls past the time-out")
+            << QJsonObject() << ProductPages::samplePage() << true
+            << QStringList{"   Needs WebKit? true", "   ✓ Details fetched: YES"}
+            << u"  🌐 WebKit scraper returned successfully"_s << false << 0 << 0 << std::optional<QString>();
+    }
+    void processApp_takesWhatThePageGives() {
+        QFETCH(QJsonObject, lookup);
+        QFETCH(QByteArray, page);
+        QFETCH(bool, stalls);
+        QFETCH(QStringList, lines);
+        QFETCH(QString, absentLine);
+        QFETCH(bool, verdict);
+        QFETCH(int, screenshots);
+        QFETCH(int, items);
+        QFETCH(std::optional<QString>, description);
+        AppRef app = storedApp(u"14"_s);
         app->setHasInAppPurchases(false);
         context().save();
-        serveLookup(QStringLiteral("14"), QJsonObject{{"screenshotUrls", QJsonArray()}});
-        servePage(QStringLiteral("14"), ProductPages::html(ProductPages::samplePage()));
-        DetailsFetchQueue queue(context(), fast());
-        ConsoleCapture console;
-        AsyncTest::run(queue.processApp(app));
-        QCOMPARE(app->screenshotURLs()->size(), 1);
-        QCOMPARE(app->appDescription(), std::optional<QString>(QStringLiteral("From the page")));
-        QCOMPARE(app->hasInAppPurchases(), std::optional<bool>(true));
-        QCOMPARE(app->inAppPurchaseInfo(), std::optional<QString>(QStringLiteral("Offers In-App Purchases")));
-        QCOMPARE(app->inAppPurchaseItems(), std::optional<QList<IAPItem>>(QList<IAPItem>{
-                                                {QStringLiteral("Gem Pack"), QStringLiteral("$4.99")}}));
-        QVERIFY(app->detailsFetched());
-        QVERIFY(console.containsInOrder({QStringLiteral("   Needs WebKit? true"),
-                                         QStringLiteral("\n🌐 Step 2: Launching WebKit scraper..."),
-                                         QStringLiteral("   This may take 5-10 seconds..."),
-                                         QStringLiteral("  🌐 WebKit scraper returned successfully"),
-                                         QStringLiteral("  ✅ Got 1 screenshots from WebKit"),
-                                         QStringLiteral("    [1] ") + app->screenshotURLs()->first(),
-                                         QStringLiteral("  💰 Found 1 IAP products"),
-                                         QStringLiteral("  💰 Has In-App Purchases"),
-                                         QStringLiteral("   ✓ IAP: true")}));
-    }
-
-    // The page's items are stored even when its own verdict is false.
-    void processApp_itemsWithoutVerdict_areStored() {
-        AppRef app = storedApp(QStringLiteral("15"));
-        app->setAppDescription(QStringLiteral("Lookup text"));
-        context().save();
-        serveLookup(QStringLiteral("15"), QJsonObject{});
-        servePage(QStringLiteral("15"), ProductPages::html(ProductPages::page(
-                                            "<ul><li><span>Coins</span><span>$0.99</span></li></ul>",
-                                            "<meta name=\"description\" content=\"Page text\">")));
-        DetailsFetchQueue queue(context(), fast());
-        ConsoleCapture console;
-        AsyncTest::run(queue.processApp(app));
-        QCOMPARE(app->hasInAppPurchases(), std::optional<bool>(false));
-        QCOMPARE(app->inAppPurchaseItems()->size(), 1);
-        QCOMPARE(app->appDescription(), std::optional<QString>(QStringLiteral("Lookup text")));
-        QVERIFY(console.contains(QStringLiteral("  ⚠️ WebKit returned 0 screenshots")));
-        QVERIFY(console.contains(QStringLiteral("  💰 Found 1 IAP products")));
-        QVERIFY(!console.contains(QStringLiteral("  💰 Has In-App Purchases")));
-    }
-
-    void processApp_scraperTimeout_stillMarksTheAppFetched() {
-        AppRef app = storedApp(QStringLiteral("16"));
-        serveLookup(QStringLiteral("16"), QJsonObject{});
-        FakeStore::Response stalled = ProductPages::html(ProductPages::samplePage());
-        stalled.behaviour = FakeStore::Behaviour::Stall;
-        servePage(QStringLiteral("16"), stalled);
+        serveLookup(u"14"_s, lookup);
+        FakeStore::Response response = ProductPages::html(page);
+        if (stalls)
+            response.behaviour = FakeStore::Behaviour::Stall;
+        servePage(u"14"_s, response);
         DetailsFetchQueue::Timing timing = fast();
         timing.scraper.timeout = 1500ms;
         DetailsFetchQueue queue(context(), timing);
         ConsoleCapture console;
         AsyncTest::run(queue.processApp(app));
+        QVERIFY2(console.containsInOrder(lines), qPrintable(console.lines().join(u'\n')));
+        QVERIFY(absentLine.isEmpty() || !console.contains(absentLine));
+        QCOMPARE(app->screenshotURLs().value_or(QStringList()).size(), screenshots);
+        QCOMPARE(app->hasInAppPurchases(), std::optional(verdict));
+        QCOMPARE(app->inAppPurchaseItems().value_or(QList<IAPItem>()).size(), items);
+        QCOMPARE(app->appDescription(), description);
+        if (verdict)
+            QCOMPARE(app->inAppPurchaseInfo(), std::optional(u"Offers In-App Purchases"_s));
         QVERIFY(app->detailsFetched());
-        QCOMPARE(app->hasInAppPurchases(), std::optional<bool>());
-        QVERIFY(!console.contains(QStringLiteral("  🌐 WebKit scraper returned successfully")));
-        QVERIFY(console.contains(QStringLiteral("   ✓ Details fetched: YES")));
         QVERIFY(!context().hasChanges());
     }
 
     // Failures end the app's block with the error and leave it unmarked.
     void processApp_failures_leaveTheAppUnmarked_data() {
         QTest::addColumn<QString>("failure");
-        QTest::newRow("lookup answers a 404 page") << QStringLiteral("lookup");
-        QTest::newRow("page load breaks off") << QStringLiteral("page");
-        QTest::newRow("save fails") << QStringLiteral("save");
+        QTest::newRow("lookup answers a 404 page") << u"lookup"_s;
+        QTest::newRow("page load breaks off") << u"page"_s;
+        QTest::newRow("save fails") << u"save"_s;
     }
     void processApp_failures_leaveTheAppUnmarked() {
         QFETCH(QString, failure);
-        AppRef app = storedApp(QStringLiteral("17"));
+        AppRef app = storedApp(u"17"_s);
         if (failure == QLatin1String("lookup")) {
-            m_store->setResponse(QStringLiteral("/lookup?id=17"), FakeStore::htmlError(404));
+            m_store->setResponse(u"/lookup?id=17"_s, FakeStore::htmlError(404));
         } else {
-            serveLookup(QStringLiteral("17"), QJsonObject{{"version", "2.0"}});
+            serveLookup(u"17"_s, QJsonObject{{"version", "2.0"}});
             FakeStore::Response page = ProductPages::html(ProductPages::samplePage());
             if (failure == QLatin1String("page"))
                 page.behaviour = FakeStore::Behaviour::Truncate;
-            servePage(QStringLiteral("17"), page);
+            servePage(u"17"_s, page);
         }
         if (failure == QLatin1String("save"))
             m_container->database().setFaultHook(
@@ -313,10 +309,10 @@ private slots:
         ConsoleCapture console;
         AsyncTest::run(queue.processApp(app));
         const QStringList lines = console.lines();
-        QCOMPARE(lines.at(lines.size() - 3), QStringLiteral("\n❌ ERROR processing App 17:"));
-        QVERIFY(lines.at(lines.size() - 2).startsWith(QStringLiteral("   ")));
+        QCOMPARE(lines.at(lines.size() - 3), u"\n❌ ERROR processing App 17:"_s);
+        QVERIFY(lines.at(lines.size() - 2).startsWith(u"   "_s));
         QVERIFY(lines.at(lines.size() - 2).size() > 3);
-        QCOMPARE(lines.last(), kRule + QStringLiteral("\n"));
+        QCOMPARE(lines.last(), kRule + u"\n"_s);
         m_container->database().setFaultHook({});
         if (failure == QLatin1String("lookup")) {
             QVERIFY(!app->detailsFetched());
@@ -324,7 +320,7 @@ private slots:
             return;
         }
         // What was applied stays in memory and reaches the file with the next save.
-        QCOMPARE(app->appVersion(), std::optional<QString>(QStringLiteral("2.0")));
+        QCOMPARE(app->appVersion(), std::optional<QString>(u"2.0"_s));
         QCOMPARE(app->detailsFetched(), failure == QLatin1String("save"));
         QVERIFY(context().hasChanges());
         context().save();
@@ -332,60 +328,9 @@ private slots:
                  1);
     }
 
-    void addToQueue_skipsWaitingApps_andReportsItsStatus() {
-        const AppRef a = storedApp(QStringLiteral("21"));
-        const AppRef b = storedApp(QStringLiteral("22"));
-        for (const QString& id : {QStringLiteral("21"), QStringLiteral("22")}) {
-            FakeStore::Response slow;
-            slow.body = StoreDocuments::lookupDocument(1, {QJsonObject{{"screenshotUrls", strings({"s"})}}});
-            slow.delayMs = 300;
-            m_store->setResponse(QStringLiteral("/lookup?id=") + id, slow);
-        }
-        DetailsFetchQueue queue(context(), fast());
-        ConsoleCapture console;
-        QCOMPARE(queue.queueStatus(), QStringLiteral("Queue empty"));
-        QCOMPARE(queue.statusMessage(), QStringLiteral("Queue idle"));
-        queue.addToQueue({a, b});
-        queue.addToQueue({a, b});
-        QCOMPARE(queue.queueStatus(), QStringLiteral("Queue: 2 apps waiting"));
-        QCOMPARE(console.lines(), (QStringList{QStringLiteral("📋 Added 2 apps to queue. Total: 2"),
-                                               QStringLiteral("📋 Added 0 apps to queue. Total: 2")}));
-        // The same app twice within one list is not guarded against.
-        queue.clearQueue();
-        QCOMPARE(queue.statusMessage(), QStringLiteral("Queue cleared"));
-        queue.addToQueue({a, a});
-        QCOMPARE(queue.queue().size(), 2);
-        QTRY_VERIFY(queue.isProcessing());
-        QCOMPARE(queue.queueStatus(), QStringLiteral("Processing 1/2"));
-        QTRY_VERIFY_WITH_TIMEOUT(!queue.isProcessing(), 20000);
-        QCOMPARE(queue.processedCount(), 2);
-        QCOMPARE(queue.statusMessage(), QStringLiteral("Queue complete. Processed 2 apps"));
-        QCOMPARE(console.lines().last(), QStringLiteral("✅ Queue processing complete"));
-        QCOMPARE(console.linesStartingWith(QStringLiteral("🚀 Starting queue processing: ")),
-                 QStringList{QStringLiteral("🚀 Starting queue processing: 2 apps")});
-    }
-
-    // Apps queued by identity are read when their turn comes; one deleted
-    // meanwhile is passed over.
-    void storedApps_areReadWhenTheirTurnComes() {
-        const AppRef kept = storedApp(QStringLiteral("41"));
-        const AppRef gone = storedApp(QStringLiteral("42"));
-        serveLookup(QStringLiteral("41"), QJsonObject{{"screenshotUrls", strings({"s"})}});
-        const qint64 keptId = kept->persistentId();
-        const qint64 goneId = gone->persistentId();
-        DetailsFetchQueue queue(context(), fast());
-        ConsoleCapture console;
-        queue.addToQueue(QList<DetailsFetchQueue::Waiting>{{nullptr, goneId, QStringLiteral("42")},
-                                                           {nullptr, keptId, QStringLiteral("41")}});
-        context().remove(gone.data());
-        context().save();
-        QTRY_VERIFY_WITH_TIMEOUT(console.contains(QStringLiteral("✅ Queue processing complete")), 10000);
-        QVERIFY(kept->detailsFetched());
-        QCOMPARE(console.linesStartingWith(QStringLiteral("🔍 Processing: ")),
-                 QStringList{QStringLiteral("🔍 Processing: App 41")});
-    }
-
-    void drain_picksUpAppsAddedMeanwhile_andStopsAfterClear() {
+    // Apps already waiting are skipped; apps added while it works are taken on;
+    // a clear stops it after the app in hand.
+    void queue_takesNewAppsOnce_andStopsAfterClear() {
         QList<AppRef> apps;
         for (int i = 0; i < 5; ++i) {
             const QString id = QString::number(31 + i);
@@ -393,24 +338,52 @@ private slots:
             FakeStore::Response slow;
             slow.body = StoreDocuments::lookupDocument(1, {QJsonObject{{"screenshotUrls", strings({"s"})}}});
             slow.delayMs = 150;
-            m_store->setResponse(QStringLiteral("/lookup?id=") + id, slow);
+            m_store->setResponse(u"/lookup?id="_s + id, slow);
         }
         DetailsFetchQueue queue(context(), fast());
         ConsoleCapture console;
+        QCOMPARE(queue.queueStatus(), u"Queue empty"_s);
+        QCOMPARE(queue.statusMessage(), u"Queue idle"_s);
         queue.addToQueue(apps.mid(0, 3));
+        queue.addToQueue(apps.mid(0, 3));
+        QCOMPARE(queue.queueStatus(), u"Queue: 3 apps waiting"_s);
+        QCOMPARE(console.lines(),
+                 (QStringList{"📋 Added 3 apps to queue. Total: 3", "📋 Added 0 apps to queue. Total: 3"}));
         QTRY_VERIFY(queue.isProcessing());
         queue.addToQueue(apps.mid(3, 2));
         QCOMPARE(queue.totalCount(), 4); // the app in hand has left the list
         QTRY_COMPARE_WITH_TIMEOUT(queue.processedCount(), 2, 10000);
-        QTRY_COMPARE(queue.statusMessage(), QStringLiteral("Processing 3/4: App 33"));
-        QCOMPARE(queue.queueStatus(), QStringLiteral("Processing 3/4"));
+        QTRY_COMPARE(queue.statusMessage(), u"Processing 3/4: App 33"_s);
+        QCOMPARE(queue.queueStatus(), u"Processing 3/4"_s);
         queue.clearQueue();
-        QCOMPARE(queue.statusMessage(), QStringLiteral("Queue cleared"));
+        QCOMPARE(queue.statusMessage(), u"Queue cleared"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!queue.isProcessing(), 10000);
         QCOMPARE(queue.processedCount(), 3);
-        QCOMPARE(queue.statusMessage(), QStringLiteral("Queue complete. Processed 3 apps"));
+        QCOMPARE(queue.statusMessage(), u"Queue complete. Processed 3 apps"_s);
+        QCOMPARE(console.lines().last(), u"✅ Queue processing complete"_s);
+        QCOMPARE(console.linesStartingWith(u"🚀 Starting queue processing: "_s),
+                 QStringList{u"🚀 Starting queue processing: 3 apps"_s});
         QVERIFY(apps[2]->detailsFetched());
         QVERIFY(!apps[3]->detailsFetched());
+    }
+
+    // Apps queued by identity are read when their turn comes; one deleted
+    // meanwhile is passed over.
+    void storedApps_areReadWhenTheirTurnComes() {
+        const AppRef kept = storedApp(u"41"_s);
+        const AppRef gone = storedApp(u"42"_s);
+        serveLookup(u"41"_s, QJsonObject{{"screenshotUrls", strings({"s"})}});
+        const qint64 keptId = kept->persistentId();
+        const qint64 goneId = gone->persistentId();
+        DetailsFetchQueue queue(context(), fast());
+        ConsoleCapture console;
+        queue.addToQueue(
+            QList<DetailsFetchQueue::Waiting>{{nullptr, goneId, u"42"_s}, {nullptr, keptId, u"41"_s}});
+        context().remove(gone.data());
+        context().save();
+        QTRY_VERIFY_WITH_TIMEOUT(console.contains(u"✅ Queue processing complete"_s), 10000);
+        QVERIFY(kept->detailsFetched());
+        QCOMPARE(console.linesStartingWith(u"🔍 Processing: "_s), QStringList{u"🔍 Processing: App 41"_s});
     }
 };
 
