@@ -962,11 +962,9 @@ private slots:
         ConsoleCapture console;
         QVERIFY(showsNotice(view.get()) && view->loadDetailsButton()->isVisibleTo(view.get()));
         QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
-        // While loading: a progress indicator instead of the button, reload disabled.
+        // While loading: a progress indicator instead of the button.
         QTRY_VERIFY(view->isLoadingDetails());
-        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()));
-        QVERIFY(isBusy(*view));
-        QVERIFY(!view->reloadButton()->isEnabled());
+        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && isBusy(*view));
         QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
         QVERIFY(view->reloadButton()->isEnabled());
 
@@ -987,16 +985,10 @@ private slots:
                  std::optional(lookup.isEmpty() ? u"From the page"_s : u"From the lookup"_s));
         if (lookup.isEmpty())
             QCOMPARE(app->rating(), std::optional(3.0));
-        if (scraped) {
+        if (scraped)
             QCOMPARE(app->inAppPurchaseItems(), std::optional(QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}}));
-            QCOMPARE(app->inAppPurchaseInfo(), std::optional(u"Offers In-App Purchases"_s));
-        }
-        QVERIFY(app->detailsFetched());
-        QVERIFY(!context().hasChanges());
-
-        // The view shows what arrived.
-        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()));
-        QVERIFY(!showsNotice(view.get()));
+        QVERIFY(app->detailsFetched() && !context().hasChanges());
+        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && !showsNotice(view.get()));
         QCOMPARE(view->thumbnails().size(), expectedScreenshots.size());
     }
 
@@ -1139,45 +1131,28 @@ private slots:
 
     // --- The favorites browser --------------------------------------------------
 
-    // The first appearance makes the service (and "Unfiltered") and selects
-    // the first folder; later ones keep the selection.
-    void browser_firstAppearanceSelectsTheFirstFolder_data() {
-        QTest::addColumn<QStringList>("stored"); // name:sortOrder, in the order they are stored
-        QTest::addColumn<QStringList>("expectedFolders");
-        QTest::addColumn<QStringList>("expectedLines");
-        QTest::newRow("empty store") << QStringList() << QStringList{unfiltered}
-                                     << QStringList{"✅ Created default 'Unfiltered' folder"};
-        QTest::newRow("a folder before Unfiltered")
-            << QStringList{"Unfiltered:0", "Games:-1"} << QStringList{"Games", unfiltered} << QStringList();
-    }
+    // The first appearance makes the service and selects the first folder by
+    // sort order; later ones keep the selection.
     void browser_firstAppearanceSelectsTheFirstFolder() {
-        QFETCH(QStringList, stored);
-        QFETCH(QStringList, expectedFolders);
-        QFETCH(QStringList, expectedLines);
-        for (const QString& folder : stored)
-            context().insert(
-                FolderRef::create(folder.section(':', 0, 0), folder.section(':', 1).toLongLong()));
+        context().insert(FolderRef::create(unfiltered, 0));
+        context().insert(FolderRef::create(u"Games"_s, -1));
         context().save();
-        ConsoleCapture console;
-        FavoritesView view(context(), FavoritesView::Options{m_loader.get(), {}});
+        FavoritesView view(context(), fast().favorites);
         QVERIFY(!view.favoritesService() && !view.selectedFolder());
         view.show();
         QVERIFY(view.favoritesService());
-        QCOMPARE(console.lines(), expectedLines);
-        QCOMPARE(Kit::folderNames(view), expectedFolders);
-        QCOMPARE(view.selectedFolder()->name(), expectedFolders.first());
+        QCOMPARE(Kit::folderNames(view), (QStringList{"Games", unfiltered}));
+        QCOMPARE(view.selectedFolder()->name(), u"Games"_s);
         QCOMPARE(view.folderList()->currentRow(), 0);
         QCOMPARE(view.appsList()->countText(), u"0 apps"_s);
         QCOMPARE(view.appsList()->emptyState()->title(), u"No favorites in this folder"_s);
         QCOMPARE(view.appsList()->emptyState()->hint(), u"Add apps to favorites from the main apps list"_s);
         QCOMPARE(view.detailPlaceholder()->title(), u"Select an app to view details"_s);
 
-        // Leaving the tab and coming back keeps the chosen folder.
-        Kit::clickFolder(view, expectedFolders.last());
+        Kit::clickFolder(view, unfiltered);
         view.hide();
         view.show();
-        QCOMPARE(view.selectedFolder()->name(), expectedFolders.last());
-        QCOMPARE(console.lines(), expectedLines);
+        QCOMPARE(view.selectedFolder()->name(), unfiltered);
     }
 
     // Badges count every favorite of a folder; the middle column shows only
@@ -1342,8 +1317,7 @@ private slots:
         }
     }
 
-    // Rows are chosen with the mouse or the arrow keys; the detail column
-    // follows, and its links work from here too.
+    // Rows are chosen with the mouse or the arrow keys; the detail column follows.
     void browser_choosingRowsShowsTheirDetails() {
         storeFavorites({u"1"_s, u"2"_s, u"3"_s}, unfiltered);
         auto view = showBrowser();
@@ -1360,8 +1334,6 @@ private slots:
         QTest::keyClick(list, Qt::Key_Up);
         QCOMPARE(view->detailView()->app()->name(), u"App 1"_s);
         QVERIFY(list->rows().at(0)->isSelected() && !list->rows().at(1)->isSelected());
-        QTest::mouseClick(view->detailView()->openInAppStoreButton(), Qt::LeftButton);
-        QCOMPARE(m_opened, QList<QUrl>{QUrl(pageAddress(u"1"_s))});
     }
 };
 
