@@ -1,5 +1,6 @@
 // The main window driven as a person would, against a store with known
-// records, with the collector's store and lookups on a local fake store. The
+// records and a local fake store: the General tab's lists and collector box,
+// the detail view with its own fetch, and the Favorites tab's browser. The
 // rules of the search, the categories and the paging are the list models'
 // (tst_listmodel); here the window's fields, lists and buttons drive them.
 #include "AddToFavoritesSheet.h"
@@ -7,13 +8,18 @@
 #include "AppIndex.h"
 #include "AppListModel.h"
 #include "AppModel.h"
+#include "AsyncTest.h"
+#include "BusyIndicator.h"
 #include "CategoryListModel.h"
 #include "CategoryRowView.h"
+#include "ClampedTextLabel.h"
 #include "CollectorBox.h"
 #include "ConsoleCapture.h"
 #include "ContentTab.h"
 #include "ContentView.h"
 #include "DateText.h"
+#include "DestructiveMenuStyle.h"
+#include "ElidedLabel.h"
 #include "EmptyStateView.h"
 #include "FakeStore.h"
 #include "FavoriteApp.h"
@@ -21,40 +27,56 @@
 #include "FavoriteFolder.h"
 #include "FavoritesService.h"
 #include "FavoritesView.h"
+#include "FixtureImages.h"
 #include "FolderAppsListView.h"
+#include "ImageLoader.h"
+#include "InfoItem.h"
 #include "LoadMoreRowModel.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "NewFolderSheet.h"
+#include "ProductPages.h"
 #include "SampleApps.h"
+#include "ScreenshotThumbnail.h"
+#include "ScreenshotViewerSheet.h"
 #include "SegmentedPicker.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
+#include "SymbolLabel.h"
+#include "SymbolTable.h"
 #include "WebEngineTestMain.h"
 #include "WindowTestKit.h"
 
 #include <QAbstractItemModelTester>
-#include <QComboBox>
+#include <QAction>
+#include <QClipboard>
+#include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QToolButton>
+#include <QUrlQuery>
 
 #include <sqlite3.h>
 
 using AppRef = QSharedPointer<AppModel>;
+using FolderRef = QSharedPointer<FavoriteFolder>;
 using Traits = SampleApps::Traits;
 using Kit = WindowTestKit;
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
 
 namespace {
+
+const QString unfiltered = u"Unfiltered"_s;
 
 QList<Traits> numbered(const QString& prefix, int count, int firstDay = 0) {
     return SampleApps::numbered(prefix, count, {}, firstDay);
@@ -115,6 +137,50 @@ bool isBlue(QRgb pixel) {
     return qBlue(pixel) > 200 && qRed(pixel) < 80 && qGreen(pixel) > 90 && qGreen(pixel) < 160;
 }
 
+// The texts of the labels and buttons shown within root.
+QStringList texts(const QWidget* root) {
+    QStringList texts;
+    for (const QWidget* widget : root->findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        const auto* button = qobject_cast<const QAbstractButton*>(widget);
+        const QString text = label ? label->text() : button ? button->text() : QString();
+        if (!text.isEmpty() && widget->isVisibleTo(root))
+            texts.append(text);
+    }
+    return texts;
+}
+
+bool showsNotice(const QWidget* view) {
+    return texts(view).contains(u"Extended details not loaded yet"_s);
+}
+
+QString infoValue(const AppDetailView& view, const QString& title) {
+    for (const InfoItem* item : view.findChildren<InfoItem*>()) {
+        if (item->title() == title)
+            return item->value();
+    }
+    return u"<no item>"_s;
+}
+
+bool isBusy(const AppDetailView& view) {
+    return view.findChild<BusyIndicator*>(u"loadingDetails"_s)->isVisibleTo(&view);
+}
+
+// A menu's items as shown: texts, "-" for a divider.
+QStringList menuItems(const QMenu* menu) {
+    QStringList items;
+    for (const QAction* action : menu->actions())
+        items.append(action->isSeparator() ? u"-"_s : action->text());
+    return items;
+}
+
+QStringList rowNames(const FavoritesView& view) {
+    QStringList names;
+    for (const FavoriteAppRowView* row : view.appsList()->rows())
+        names.append(row->nameText());
+    return names;
+}
+
 } // namespace
 
 class TestWindow : public QObject {
@@ -124,11 +190,25 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ModelContainer> m_container;
     std::unique_ptr<FakeStore> m_store;
+    std::unique_ptr<ImageLoader> m_loader;
     std::unique_ptr<ContentView> m_window;
+    QList<QUrl> m_opened;
 
     ModelContext& context() { return m_container->mainContext(); }
+    QString image(const QString& file) const { return m_store->origin() + u"/images/"_s + file; }
+    QString pageAddress(const QString& appleID) const {
+        return m_store->origin() + u"/us/app/x/id"_s + appleID;
+    }
 
-    // Short waits, and no browser.
+    // Short waits, and a browser that only notes the addresses.
+    AppDetailView::Options detailOptions() {
+        AppDetailView::Options options;
+        options.openUrl = Kit::recordInto(m_opened);
+        options.timing.scraper = {30ms, 5s};
+        options.timing.http.transferTimeout = 5s;
+        options.loader = m_loader.get();
+        return options;
+    }
     ContentView::Options fast() {
         ContentView::Options options;
         AppCollectorService::Timing timing;
@@ -136,9 +216,8 @@ private:
         timing.queue.pauseBetweenApps = 10ms;
         timing.queue.scraper = {30ms, 3s};
         options.collectorTiming = timing;
-        options.detail.openUrl = [](const QUrl&) { return true; };
-        options.detail.timing.scraper = {30ms, 3s};
-        options.favorites.detail = options.detail;
+        options.detail = detailOptions();
+        options.favorites = {m_loader.get(), options.detail};
         return options;
     }
 
@@ -149,9 +228,9 @@ private:
         for (qsizetype i = 0; i < traits.size(); ++i) {
             const QString appleID = QString::number(1000 + first + i);
             auto app = SampleApps::make(appleID, traits.at(i));
-            app->setAppStoreURL(m_store->origin() + u"/us/app/x/id"_s + appleID);
+            app->setAppStoreURL(pageAddress(appleID));
             app->setReleaseDateString(u"Jan 1, 2024"_s);
-            app->setScreenshotURLs(QStringList{m_store->origin() + u"/images/shot.png"_s});
+            app->setScreenshotURLs(QStringList{image(u"shot.png"_s)});
             app->setAppDescription(u"An app."_s);
             app->setDetailsFetched(true);
             apps.append(context().insert(app));
@@ -159,11 +238,46 @@ private:
         context().save();
         return apps;
     }
+    // A record as the feeds leave it, for the detail view on its own.
+    AppRef storedApp(const QString& appleID, const QString& name = u"Tiny Tactics"_s) {
+        auto app = SampleApps::make(appleID, {name, u"Moonbeam Games"_s});
+        app->setAppStoreURL(pageAddress(appleID));
+        app->setPriceLabel(u"Free"_s);
+        app->setReleaseDateString(u"Dec 3, 2026"_s);
+        app = context().insert(app);
+        context().save();
+        return app;
+    }
+    // Apps "App <id>" made favorites in the folder.
+    void storeFavorites(const QStringList& appleIDs, const QString& folder) {
+        FavoritesService service(context());
+        for (const QString& appleID : appleIDs) {
+            storedApp(appleID, u"App "_s + appleID);
+            service.addToFavorites(appleID, folder, QString());
+        }
+    }
 
     void serveFeeds(const QJsonArray& entries) {
         for (const char* kind : {"newapplications", "newfreeapplications", "newpaidapplications"})
             m_store->setJson(u"/us/rss/%1/limit=100/json"_s.arg(QLatin1String(kind)),
                              StoreDocuments::feedDocument(entries));
+    }
+    void serveLookup(const QString& appleID, const QJsonObject& result, int delayMs = 0) {
+        FakeStore::Response response;
+        response.body = StoreDocuments::lookupDocument(result.isEmpty() ? 0 : 1,
+                                                       result.isEmpty() ? QJsonArray() : QJsonArray{result});
+        response.delayMs = delayMs;
+        m_store->setResponse(u"/lookup?id="_s + appleID, response);
+    }
+    void servePage(const QString& appleID, FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
+        FakeStore::Response page = ProductPages::html(ProductPages::samplePage());
+        page.behaviour = behaviour;
+        m_store->setResponse(u"/us/app/x/id"_s + appleID, page);
+    }
+    bool lookupAsked() const {
+        const QStringList requests = m_store->requests();
+        return std::any_of(requests.begin(), requests.end(),
+                           [](const QString& r) { return r.startsWith(u"/lookup"_s); });
     }
 
     // Shown, with its index read and the collector's first run (empty feeds) over.
@@ -180,57 +294,60 @@ private:
             qWarning("the window's index or the collector's first run took too long");
         return *m_window;
     }
+    std::unique_ptr<AppDetailView> showView(const AppRef& app) {
+        auto view = std::make_unique<AppDetailView>(app, context(), detailOptions());
+        view->resize(820, 900);
+        view->show();
+        return view;
+    }
+    std::unique_ptr<FavoritesView> showBrowser() {
+        auto view = std::make_unique<FavoritesView>(context(), fast().favorites);
+        view->resize(1300, 800);
+        view->show();
+        return view;
+    }
 
 private slots:
+    void initTestCase() {
+        SymbolTable::installIconTheme();
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
     void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         m_container = ModelContainer::open(m_dir->filePath(u"caldrin.sqlite"_s));
         m_store = std::make_unique<FakeStore>();
+        const QString fixtures = m_dir->filePath(u"fixtures"_s);
+        QVERIFY(FixtureImages::writeImage(fixtures, u"shot.png"_s,
+                                          FixtureImages::solid(QSize(300, 600), Qt::blue)));
+        m_store->setFixturesDirectory(fixtures);
         QVERIFY(m_store->listen());
         qputenv("CALDRIN_STORE_ORIGIN", m_store->origin().toUtf8());
         serveFeeds({});
         userSettings().clear();
+        m_loader = std::make_unique<ImageLoader>(m_dir->filePath(u"cache"_s));
+        m_opened.clear();
     }
     void cleanup() {
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
         m_window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_loader.reset();
         m_store.reset();
         m_container.reset();
         m_dir.reset();
     }
 
-    void search_byDeveloperAndInCapitals() {
-        addApps({{u"Photo Editor"_s, u"Nordlicht Studios"_s, u"Photo & Video"_s, 9},
-                 {u"Budget Planner"_s, u"Jürgen Müller"_s, u"Finance"_s, 8},
-                 {u"Old Photos"_s, u"Archive Co."_s, u"Photo & Video"_s, 5}});
-        ContentView& window = openWindow();
-        const QList<std::pair<QString, QStringList>> searches{{u"nordlicht"_s, {"Photo Editor"}},
-                                                              {u"PHOTO"_s, {"Photo Editor", "Old Photos"}},
-                                                              {u"MÜLLER"_s, {"Budget Planner"}},
-                                                              {u"zzq"_s, {}}};
-        for (const auto& [text, expected] : searches) {
-            search(window, text);
-            QCOMPARE(names(window), expected);
-            QCOMPARE(window.findChild<QLabel*>(u"contentTitle"_s)->text(),
-                     u"Apps (%1)"_s.arg(expected.size()));
-            QCOMPARE(window.showsEmptyState(), expected.isEmpty());
-            QCOMPARE(window.appListView()->isVisible(), !expected.isEmpty());
-        }
-        // The categories count every record, whatever the search.
-        QCOMPARE(categoryRows(window), (QStringList{"All=3", "Finance=1", "Photo & Video=2"}));
-    }
+    // --- The General tab --------------------------------------------------------
 
     void categories_filterTheListAndCountUnviewedApps() {
         addApps({{u"Game A"_s, {}, u"Games"_s, 9},
-                 {u"Game B"_s, {}, u"Games"_s, 8},
-                 {u"Game C"_s, {}, u"Games"_s, 7, true},
-                 {u"Book D"_s, {}, u"Books"_s, 6},
-                 {u"Book E"_s, {}, u"Books"_s, 5},
-                 {u"Ledger F"_s, {}, u"Finance"_s, 4, true},
-                 {u"Nameless G"_s, {}, QString(), 3}});
+                 {u"Game B"_s, {}, u"Games"_s, 8, true},
+                 {u"Book C"_s, {}, u"Books"_s, 6},
+                 {u"Ledger D"_s, {}, u"Finance"_s, 4, true}});
         ContentView& window = openWindow();
-        QCOMPARE(categoryRows(window), (QStringList{"All=5", "=1", "Books=2", "Finance=0", "Games=2"}));
-        QCOMPARE(window.selectedCategory(), u"All"_s);
-        QCOMPARE(window.categoryView()->selectionModel()->selectedIndexes().value(0).row(), 0);
+        QCOMPARE(categoryRows(window), (QStringList{"All=2", "Books=1", "Finance=0", "Games=1"}));
+        QCOMPARE(window.categoryView()->selectionModel()->selectedIndexes().value(0).row(), 0); // All
 
         // Badges are painted for counts of one or more only.
         QListView* view = window.categoryView();
@@ -251,12 +368,12 @@ private slots:
 
         clickCategory(window, u"Games"_s);
         QCOMPARE(window.selectedCategory(), u"Games"_s);
-        QCOMPARE(names(window), (QStringList{"Game A", "Game B", "Game C"}));
-        QCOMPARE(window.contentTitle(), u"Apps (3)"_s);
+        QCOMPARE(names(window), (QStringList{"Game A", "Game B"}));
+        QCOMPARE(window.contentTitle(), u"Apps (2)"_s);
 
         // Viewing an app lowers its category's badge and the total.
         clickApp(window, u"Game A"_s);
-        QTRY_COMPARE(categoryRows(window), (QStringList{"All=4", "=1", "Books=2", "Finance=0", "Games=1"}));
+        QTRY_COMPARE(categoryRows(window), (QStringList{"All=1", "Books=1", "Finance=0", "Games=0"}));
     }
 
     void loadMore_addsFiftyRowsAtATime_andTypingBringsItBack() {
@@ -279,18 +396,9 @@ private slots:
         QCOMPARE(window.appList().rowCount(), 120);
         QCOMPARE(inserted.size(), 2); // one run of rows per press
         QCOMPARE(names(window).mid(0, 1) + names(window).mid(119), (QStringList{"Match 119", "Match 0"}));
-        QCOMPARE(window.listRows().rowCount(), 120);
         QVERIFY(!window.loadMoreButton());
-        QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
 
-        // One more character, or another category: back to one page.
-        type(window.searchField(), u" "_s);
-        QCOMPARE(window.displayLimit(), 50);
-        QTest::keyClick(window.searchField(), Qt::Key_Backspace);
-        QCOMPARE(window.loadMoreButton()->text(), u"Load More (70 remaining)"_s);
-        click(window.loadMoreButton());
-        QCOMPARE(window.displayLimit(), 100);
-        clickCategory(window, u"Games"_s);
+        type(window.searchField(), u" "_s); // typing: back to one page
         QCOMPARE(window.displayLimit(), 50);
     }
 
@@ -349,9 +457,7 @@ private slots:
         QCOMPARE(console.lines(), (QStringList{"🔄 Resetting all data...", "🗑️ Deleted 3 apps",
                                                "🗑️ Deleted 1 favorite apps", "🗑️ Deleted 2 folders",
                                                "✅ All data cleared", "📥 Fetching new apps..."}));
-        QVERIFY(!userSettings().contains(u"lastFetchDate"_s));
-        QVERIFY(!userSettings().contains(u"totalAppsCollected"_s));
-        QVERIFY(userSettings().contains(u"kept"_s));
+        QCOMPARE(userSettings().allKeys(), QStringList{"kept"});
         QCOMPARE(context().count<AppModel>() + context().count<FavoriteApp>() +
                      context().count<FavoriteFolder>(),
                  0);
@@ -363,10 +469,8 @@ private slots:
         QCOMPARE(window.selectedCategory(), u"Books"_s);
         QVERIFY(!window.detailView());
         QTRY_COMPARE(window.contentTitle(), u"Apps (0)"_s);
-        QVERIFY(window.showsEmptyState());
 
         // A new run starts at once and collects the feeds' apps.
-        QTRY_VERIFY(console.contains(u"🔄 Starting to fetch new apps..."_s));
         QTRY_VERIFY_WITH_TIMEOUT(window.collectorService()->statusMessage().startsWith(u"✓ Saved 2"_s),
                                  10000);
         QTRY_COMPARE(categoryRows(window), (QStringList{"All=2", "Games=2"}));
@@ -374,7 +478,6 @@ private slots:
         QCOMPARE(window.selectedCategory(), u"Books"_s);
         QVERIFY(window.categoryView()->selectionModel()->selectedIndexes().isEmpty());
         QVERIFY(window.showsEmptyState());
-        QCOMPARE(window.collectorBox()->totalText(), u"Total collected: 2"_s);
     }
 
     // On an empty store: the empty states and zero counts; the collector made
@@ -396,15 +499,11 @@ private slots:
                  u"Last fetch: "_s + DateText::abbreviatedDateShortTime(collector->lastFetchDate().value()));
         QCOMPARE(box->totalText(), u"Total collected: 0"_s);
         QCOMPARE(box->queueText(), u"Queue: Queue empty"_s);
-        QCOMPARE(window.findChild<QLabel*>(u"contentTitle"_s)->text(), u"Apps (0)"_s);
         auto* empty = window.findChild<EmptyStateView*>(u"emptyState"_s);
         QVERIFY(window.showsEmptyState() && empty->isVisible());
         QCOMPARE(empty->title(), u"No apps collected yet"_s);
         QCOMPARE(empty->hint(), u"Click 'Start Collecting' to begin tracking new iOS apps"_s);
-        QCOMPARE(categoryRows(window), QStringList{"All=0"});
-        QVERIFY(detailPlaceholder(window)->isVisible());
         QCOMPARE(detailPlaceholder(window)->title(), u"Select an app to view details"_s);
-        QVERIFY(!window.loadMoreButton());
 
         click(box->startStopButton());
         QVERIFY(!collector->isCollecting());
@@ -426,7 +525,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(box->showsQueueProgress(), 10000);
         QCOMPARE(box->queueText(), collector->detailsQueue().statusMessage());
         QTRY_VERIFY_WITH_TIMEOUT(!box->showsQueueProgress(), 10000);
-        QCOMPARE(box->queueText(), u"Queue: Queue empty"_s);
         QTRY_COMPARE(box->totalText(), u"Total collected: 1"_s);
 
         click(box->startStopButton());
@@ -442,17 +540,12 @@ private slots:
         QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(window.searchField()->hasFocus());
 
-        // From the search field the arrows reach the list.
+        // From the search field the arrows reach the list; they stop at the
+        // last app, for the load-more row is not an app.
         QTest::keyClick(window.searchField(), Qt::Key_Down);
-        QVERIFY(window.selectedApp());
         QCOMPARE(window.selectedApp()->name(), u"App 59"_s);
-        QTest::keyClick(window.searchField(), Qt::Key_Down);
-        QCOMPARE(window.selectedApp()->name(), u"App 58"_s);
         QVERIFY(window.searchField()->hasFocus());
         window.appListView()->setFocus();
-        QTest::keyClick(window.appListView(), Qt::Key_Up);
-        QCOMPARE(window.selectedApp()->name(), u"App 59"_s);
-        // The arrows stop at the last app; the load-more row is not an app.
         for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down, Qt::Key_PageDown}) {
             QTest::keyClick(window.appListView(), key);
             QCOMPARE(window.selectedApp()->name(), u"App 10"_s);
@@ -481,8 +574,8 @@ private slots:
         QCOMPARE(again.splitter()->sizes().mid(0, 2), (QList<int>{250, 333}));
     }
 
-    // The selection and the detail column follow the records through saves,
-    // moves and removals; the detail view stays while its app does.
+    // The selection and the detail column follow the records through saves and
+    // removals; the detail view stays while its app does.
     void liveUpdates_theSelectionAndItsDetailFollowTheRecord() {
         const QList<AppRef> apps = addApps(numbered(u"App"_s, 5));
         ContentView& window = openWindow();
@@ -501,7 +594,6 @@ private slots:
         selected->setName(u"App 2 renamed"_s);
         context().save();
         QTRY_COMPARE(window.contentTitle(), u"Apps (8)"_s);
-        QCOMPARE(names(window).first(), u"Newer 2"_s);
         QCOMPARE(window.selectedApp(), selected);
         QCOMPARE(selectedRow(window), 5);
         QCOMPARE(window.detailView(), detail.data());
@@ -514,12 +606,6 @@ private slots:
         search(window, QString());
         QCOMPARE(selectedRow(window), 5);
 
-        // A changed release date moves the row; the selection goes with it.
-        selected->setReleaseDate(SampleApps::day0().addDays(500));
-        context().save();
-        QTRY_COMPARE(names(window).first(), u"App 2 renamed"_s);
-        QCOMPARE(selectedRow(window), 0);
-
         // The selected app removed: no neighbour is chosen (and marked viewed) in its place.
         ConsoleCapture console;
         context().remove(selected.data());
@@ -530,16 +616,11 @@ private slots:
         QVERIFY(!window.detailView());
         QTRY_VERIFY(!detail);
         QVERIFY(detailPlaceholder(window)->isVisible());
-        QVERIFY(!window.appList().recordAt(0)->isViewed());
         QVERIFY(console.linesStartingWith(u"✅ Marked as viewed"_s).isEmpty());
 
-        // Another app: a fresh view, the old one goes; deselecting shows the
-        // placeholder again.
-        clickApp(window, u"App 3"_s);
-        detail = window.detailView();
+        // Another app: a fresh view; deselecting shows the placeholder again.
         clickApp(window, u"App 1"_s);
         QCOMPARE(window.detailView()->app(), apps[1]);
-        QTRY_VERIFY(!detail);
         QListView* list = window.appListView();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
                           list->visualRect(window.listRows().index(selectedRow(window), 0)).center());
@@ -548,11 +629,9 @@ private slots:
         QVERIFY(detailPlaceholder(window)->isVisible());
     }
 
-    // The favorites as a person uses them: added from the General tab's detail
-    // view (the sheet first closed by Escape), then in the Favorites tab a new
-    // folder, a move, a removal and the folder deleted. The General tab is as
-    // it was left.
-    void favorites_addFromTheDetailView_thenMoveRemoveAndDeleteInTheFavoritesTab() {
+    // The Favorites tab gets a browser of its own, whose changes reach the
+    // General tab's detail view; going back finds the General tab as it was left.
+    void favoritesTab_comesAndGoesLeavingTheGeneralTabAsItWas() {
         const QList<AppRef> apps =
             addApps({{u"Lumen"_s, {}, u"Health"_s, 3}, {u"Ledger"_s, {}, u"Finance"_s, 2}});
         const QString lumen = apps[0]->appleID();
@@ -565,78 +644,19 @@ private slots:
         search(window, u"Lu"_s);
         clickApp(window, u"Lumen"_s);
         AppDetailView* detail = window.detailView();
-        QVERIFY(detail);
         QTRY_VERIFY(detail->favoritesService());
-        FavoritesService favorites(context());
-
-        click(detail->favoriteButton());
-        QPointer<AddToFavoritesSheet> sheet = detail->addToFavoritesSheet();
-        QTRY_VERIFY(sheet && sheet->isVisible());
-        QTest::keyClick(sheet->folderPicker(), Qt::Key_Escape);
-        QTRY_VERIFY(!sheet);
-        QVERIFY(!favorites.isFavorite(lumen));
-        click(detail->favoriteButton());
-        sheet = detail->addToFavoritesSheet();
-        QTRY_VERIFY(sheet && sheet->isVisible());
-        QCOMPARE(sheet->folderPicker()->currentText(), u"Unfiltered"_s);
-        QTest::keyClicks(sheet->commentEditor(), u"Try it"_s);
-        click(sheet->addButton());
-        QTRY_VERIFY(!sheet || !sheet->isVisible());
-        QCOMPARE(favorites.getFavorite(lumen)->comment(), u"Try it"_s);
+        detail->favoritesService()->addToFavorites(lumen, unfiltered, QString());
         QTRY_VERIFY(detail->showsFavorite());
 
-        // The Favorites tab: a new browser, its folder holding the app.
         click(picker->segments().at(1));
         QCOMPARE(window.selectedTab(), ContentTab::favorites);
         QVERIFY(!window.appListView()->isVisible());
         QPointer<FavoritesView> browser = window.favoritesView();
-        QVERIFY(browser);
-        QTRY_VERIFY(browser->isVisible() && browser->selectedFolder() && browser->appsList());
-        QCOMPARE(browser->selectedFolder()->name(), u"Unfiltered"_s);
+        QTRY_VERIFY(browser && browser->isVisible() && browser->selectedFolder() && browser->appsList());
         QCOMPARE(browser->appsList()->favoriteAppleIDs(), QStringList{lumen});
-        QTest::mouseClick(browser->appsList()->rows().first(), Qt::LeftButton);
-        QCOMPARE(browser->detailView()->app(), apps[0]);
-
-        // A new folder; it is not selected.
-        click(browser->newFolderButton());
-        QPointer<NewFolderSheet> newFolder = browser->newFolderSheet();
-        QTRY_VERIFY(newFolder && newFolder->isVisible());
-        ConsoleCapture console;
-        type(newFolder->nameField(), u"Later"_s);
-        click(newFolder->createButton());
-        QTRY_COMPARE(Kit::folderNames(*browser), (QStringList{"Unfiltered", "Later"}));
-        QCOMPARE(browser->selectedFolder()->name(), u"Unfiltered"_s);
-
-        // Moved to the new folder: the browser keeps its selections; there the
-        // app's row is selected and its menu checks that folder. Then removed.
-        QMenu* menu = Kit::openRowMenu(*browser, 0);
-        menu->setActiveAction(Kit::menuAction(menu, u"Move to Folder"_s)); // into the submenu by keyboard
-        QTest::keyClick(menu, Qt::Key_Right);
-        QMenu* move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
-        QTRY_VERIFY(move->isVisible());
-        Kit::choose(move, u"Later"_s);
-        QTRY_COMPARE(Kit::folderBadges(*browser), (QStringList{"0", "1"}));
-        QVERIFY(browser->appsList()->emptyState());
-        QCOMPARE(browser->selectedFolder()->name(), u"Unfiltered"_s);
-        QCOMPARE(browser->detailView()->app(), apps[0]);
-        Kit::clickFolder(*browser, u"Later"_s);
-        QVERIFY(browser->appsList()->rows().first()->isSelected());
-        menu = Kit::openRowMenu(*browser, 0);
-        QVERIFY(
-            !Kit::menuAction(Kit::menuAction(menu, u"Move to Folder"_s)->menu(), u"Later"_s)->isEnabled());
-        Kit::choose(menu, u"Remove from Favorites"_s);
+        Kit::choose(Kit::openRowMenu(*browser, 0), u"Remove from Favorites"_s);
         QTRY_VERIFY(browser->appsList()->emptyState());
-        QVERIFY(!favorites.isFavorite(lumen));
-        QTRY_VERIFY(!browser->detailView()->showsFavorite()); // the detail stays, its star empties
-        Kit::choose(Kit::openFolderMenu(*browser, u"Later"_s), u"Delete"_s);
-        QTRY_COMPARE(Kit::folderNames(*browser), QStringList{"Unfiltered"});
-        QVERIFY(!browser->selectedFolder());
-        QCOMPARE(console.lines(),
-                 (QStringList{"✅ Created folder: Later", "📁 Moved " + lumen + " to folder Later",
-                              "🗑️ Removed from favorites: " + lumen, "🗑️ Deleted folder: Later"}));
-        QCOMPARE(context().count<FavoriteFolder>(), 1);
 
-        // Back to General: the browser goes, the General state is as it was.
         click(picker->segments().at(0));
         QCOMPARE(window.selectedTab(), ContentTab::general);
         QTRY_VERIFY(!browser);
@@ -666,6 +686,654 @@ private slots:
         const QDateTime moment(QDate(2026, 12, 4), QTime(15, 5, 42), Qt::LocalTime);
         QCOMPARE(DateText::abbreviatedDate(moment, locale), date);
         QCOMPARE(DateText::abbreviatedDateShortTime(moment, locale), dateAndTime);
+    }
+    // --- The detail view --------------------------------------------------------
+
+    // Stars round half away from zero; the count is grouped.
+    void header_showsNameMarksAndRating_data() {
+        QTest::addColumn<std::optional<double>>("rating");
+        QTest::addColumn<std::optional<qint64>>("count");
+        QTest::addColumn<int>("filled"); // -1: no rating row
+        QTest::addColumn<QString>("shown");
+        const auto some = [](double value) { return std::optional<double>(value); };
+        const auto many = [](qint64 value) { return std::optional<qint64>(value); };
+        QTest::newRow("4.5 rounds up") << some(4.5) << many(12873) << 5 << "4.5 (12,873)";
+        QTest::newRow("4.49 shows 4.5, rounds down") << some(4.49) << many(1234567) << 4 << "4.5 (1,234,567)";
+        QTest::newRow("2.5 rounds away from zero") << some(2.5) << many(3) << 3 << "2.5 (3)";
+        QTest::newRow("no ratings yet") << some(0.0) << many(0) << 0 << "0.0 (0)";
+        QTest::newRow("rating without count") << some(4.0) << std::optional<qint64>() << -1 << "";
+        QTest::newRow("count without rating") << std::optional<double>() << many(12) << -1 << "";
+    }
+    void header_showsNameMarksAndRating() {
+        QFETCH(std::optional<double>, rating);
+        QFETCH(std::optional<qint64>, count);
+        QFETCH(int, filled);
+        QFETCH(QString, shown);
+        AppRef app = storedApp(u"1"_s);
+        app->setRating(rating);
+        app->setRatingCount(count);
+        auto view = showView(app);
+        for (const char* text : {"Tiny Tactics", "Moonbeam Games", "Games", "Free", "Open in App Store",
+                                 "Developer Page", "Copy Link"})
+            QVERIFY2(texts(view.get()).contains(QString::fromUtf8(text)), text);
+        auto* value = view->findChild<QLabel*>(u"ratingValue"_s);
+        QCOMPARE(value->isVisibleTo(view.get()), filled >= 0);
+        if (filled >= 0) {
+            QCOMPARE(value->text() + ' ' + view->findChild<QLabel*>(u"ratingCount"_s)->text(), shown);
+            for (int i = 0; i < 5; ++i)
+                QCOMPARE(view->findChild<QLabel*>(u"star%1"_s.arg(i))->property("symbol").toString(),
+                         i < filled ? u"star.fill"_s : u"star"_s);
+        }
+
+        // The purchases mark follows the record, before any save.
+        QVERIFY(!texts(view.get()).contains(u"IAP"_s));
+        app->setHasInAppPurchases(true);
+        QVERIFY(texts(view.get()).contains(u"IAP"_s));
+        QVERIFY(context().hasChanges());
+    }
+
+    void information_showsValuesAndPurchases() {
+        AppRef app = storedApp(u"2"_s);
+        auto view = showView(app);
+        QCOMPARE(infoValue(*view, u"Version"_s), u"N/A"_s);
+        QCOMPARE(infoValue(*view, u"Released"_s), u"Dec 3, 2026"_s);
+        auto* info = view->findChild<SymbolLabel*>(u"purchaseInfo"_s);
+        auto* list = view->findChild<QWidget*>(u"purchaseList"_s);
+        QVERIFY(!info->isVisibleTo(view.get()) && !list->isVisibleTo(view.get()));
+
+        app->setAppVersion(u"2.1"_s);
+        app->setInAppPurchaseInfo(u"Offers In-App Purchases"_s);
+        app->setInAppPurchaseItems(
+            QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}, {u"<b>Gold</b> & more"_s, u"$9.99"_s}});
+        QCOMPARE(infoValue(*view, u"Version"_s), u"2.1"_s);
+        QVERIFY(info->isVisibleTo(view.get()) && list->isVisibleTo(view.get()));
+        QCOMPARE(info->text(), u"Offers In-App Purchases"_s);
+        for (const char* text : {"In-App Purchases (2)", "$4.99", "$9.99", "•", "—"})
+            QVERIFY2(texts(list).contains(QString::fromUtf8(text)), text);
+        // Names are shown as typed, never read as markup.
+        QStringList names;
+        for (const ElidedLabel* name : list->findChildren<ElidedLabel*>())
+            names.append(name->text());
+        QCOMPARE(names, (QStringList{"Gem Pack", "<b>Gold</b> & more"}));
+        // An empty list shows no list; the info row stays.
+        app->setInAppPurchaseItems(QList<IAPItem>());
+        QVERIFY(!list->isVisibleTo(view.get()) && info->isVisibleTo(view.get()));
+    }
+
+    // Shown as plain, selectable text, cut short when long so that laying it out
+    // cannot freeze the window; copying and translating take all of it.
+    void description_showsCopiesAndTranslates_data() {
+        QTest::addColumn<QString>("description");
+        QTest::newRow("markup and symbols") << u"Build & battle: 1+1=2 #tactics\n<i>Привет</i>"_s;
+        QString text;
+        while (text.size() < 300000)
+            text += u"Lorem ipsum dolor sit amet 🎮 "_s;
+        QTest::newRow("300,000 characters") << text;
+    }
+    void description_showsCopiesAndTranslates() {
+        QFETCH(QString, description);
+        AppRef app = storedApp(u"4"_s, QString(5000, u'N'));
+        auto view = showView(app);
+        QVERIFY(!texts(view.get()).contains(u"Description"_s));
+        app->setAppDescription(description);
+        QVERIFY(texts(view.get()).contains(u"Description"_s));
+        auto* label = view->findChild<QLabel*>(u"descriptionText"_s);
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+        QVERIFY(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+        const QString shown = label->text();
+        if (description.size() <= AppDetailView::descriptionDisplayLimit) {
+            QCOMPARE(shown, description);
+        } else {
+            QCOMPARE(shown.size(), AppDetailView::descriptionDisplayLimit + 1);
+            QVERIFY(shown.endsWith(u"…"_s) && description.startsWith(shown.chopped(1)));
+            QVERIFY(!shown.chopped(1).back().isHighSurrogate());
+        }
+        QCOMPARE(view->findChild<QLabel*>(u"appName"_s)->text().size(), AppDetailView::nameDisplayLimit + 1);
+
+        QGuiApplication::clipboard()->setText(u"something else"_s);
+        QTest::mouseClick(view->copyDescriptionButton(), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), description);
+        QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
+        QTest::mouseClick(view->translateButton(), Qt::LeftButton);
+        QCOMPARE(m_opened.size(), 1);
+        QCOMPARE(QUrlQuery(m_opened.first()).queryItemValue(u"text"_s, QUrl::FullyDecoded), description);
+    }
+
+    // The text reaches the site whole: nothing in it starts a parameter, ends
+    // the value or turns into a space.
+    void translationAddress_keepsTheTextWhole_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("encoded");
+        QTest::newRow("ampersand") << u"Tom & Jerry"_s << u"Tom%20%26%20Jerry"_s;
+        QTest::newRow("plus and equals") << u"1+1=2"_s << u"1%2B1%3D2"_s;
+        QTest::newRow("hash") << u"#1 app"_s << u"%231%20app"_s;
+        QTest::newRow("percent") << u"100%"_s << u"100%25"_s;
+        QTest::newRow("query characters stay") << u"a/b?c:d@e!$'()*,;-._~"_s << u"a/b?c:d@e!$'()*,;-._~"_s;
+        QTest::newRow("line break") << u"a\nb"_s << u"a%0Ab"_s;
+        QTest::newRow("emoji") << u"🎮"_s << u"%F0%9F%8E%AE"_s;
+    }
+    void translationAddress_keepsTheTextWhole() {
+        QFETCH(QString, text);
+        QFETCH(QString, encoded);
+        const std::optional<QUrl> address = AppDetailView::translationAddress(text, u"ru"_s);
+        QVERIFY(address);
+        QCOMPARE(QString::fromLatin1(address->toEncoded()),
+                 u"https://translate.google.com/?sl=auto&tl=ru&text="_s + encoded + u"&op=translate"_s);
+        const QUrlQuery query(*address);
+        QCOMPARE(query.queryItems(QUrl::FullyDecoded).size(), 4);
+        QCOMPARE(query.queryItemValue(u"text"_s, QUrl::FullyDecoded), text);
+    }
+
+    // Only web addresses are opened; a feed's "javascript:" or "file:" address never is.
+    void links_openOnlyWebAddresses_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("https") << u"https://apps.apple.com/us/app/id1"_s << true;
+        QTest::newRow("http") << u"http://apps.example/id1"_s << true;
+        QTest::newRow("javascript") << u"javascript:alert(1)"_s << false;
+        QTest::newRow("file") << u"file:///etc/passwd"_s << false;
+        QTest::newRow("ftp") << u"ftp://apps.example/id1"_s << false;
+        QTest::newRow("no host") << u"https://"_s << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void links_openOnlyWebAddresses() {
+        QFETCH(QString, address);
+        QFETCH(bool, opens);
+        AppRef app = storedApp(u"5"_s);
+        app->setAppStoreURL(address);
+        app->setDeveloperURL(address);
+        auto view = showView(app);
+        QTest::mouseClick(view->openInAppStoreButton(), Qt::LeftButton);
+        QTest::mouseClick(view->developerPageButton(), Qt::LeftButton);
+        QCOMPARE(m_opened, (opens ? QList<QUrl>{QUrl(address), QUrl(address)} : QList<QUrl>()));
+
+        // "Copy Link" copies the text as it is, whatever it holds.
+        QTest::mouseClick(view->copyLinkButton(), Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), address);
+
+        // Without a developer address the button stays and does nothing.
+        m_opened.clear();
+        app->setDeveloperURL(std::nullopt);
+        QVERIFY(view->developerPageButton()->isVisibleTo(view.get()));
+        QTest::mouseClick(view->developerPageButton(), Qt::LeftButton);
+        QVERIFY(m_opened.isEmpty());
+    }
+
+    // On its own the view makes the favorites service (and the default folder)
+    // and follows the favorites; it never fetches details by itself.
+    void onItsOwn_theViewFollowsFavoritesAndFetchesNothing() {
+        ConsoleCapture console;
+        auto view = showView(storedApp(u"7"_s));
+        QVERIFY(view->favoritesService());
+        QCOMPARE(console.lines(), QStringList{"✅ Created default 'Unfiltered' folder"});
+        QVERIFY(!view->showsFavorite());
+        view->favoritesService()->addToFavorites(u"7"_s, unfiltered, QString());
+        QTRY_VERIFY(view->showsFavorite());
+        // Pressed for a favorite, the star opens the sheet all the same.
+        QTest::mouseClick(view->favoriteButton(), Qt::LeftButton);
+        QVERIFY(view->addToFavoritesSheet());
+        view->addToFavoritesSheet()->close();
+        QTest::qWait(200);
+        QVERIFY(!lookupAsked());
+        QVERIFY(!isBusy(*view));
+    }
+
+    // A thumbnail opens the viewer at its screenshot. Thousands of screenshots or
+    // purchases (a hostile lookup or page) get a bounded number of rows; the
+    // headings and the viewer still have them all.
+    void screenshots_showThumbnailsThatOpenTheViewer() {
+        AppRef app = storedApp(u"8"_s);
+        auto view = showView(app);
+        app->setScreenshotURLs(QStringList{image(u"shot.png"_s), image(u"missing.png"_s)});
+        QVERIFY(texts(view.get()).contains(u"Screenshots (2)"_s));
+        const auto thumbnails = view->thumbnails();
+        QCOMPARE(thumbnails.size(), 2);
+        QTRY_VERIFY(thumbnails[0]->isShowingImage());
+        QTRY_COMPARE(m_loader->state(image(u"missing.png"_s)), ImageLoader::State::Failed);
+        QVERIFY(!thumbnails[1]->isShowingImage());
+
+        QStringList many;
+        QList<IAPItem> items;
+        for (int i = 0; i < 5000; ++i) {
+            many.append(image(u"shot.png?n=%1"_s.arg(i)));
+            items.append({u"Item %1"_s.arg(i), u"$1"_s});
+        }
+        app->setScreenshotURLs(many);
+        app->setInAppPurchaseItems(items);
+        QVERIFY(texts(view.get()).contains(u"Screenshots (5000)"_s));
+        QCOMPARE(view->thumbnails().size(), AppDetailView::thumbnailLimit);
+        QTest::mouseClick(view->thumbnails().at(4), Qt::LeftButton, {}, QPoint(20, 20));
+        QPointer<ScreenshotViewerSheet> viewer = view->screenshotViewer();
+        QVERIFY(viewer);
+        QCOMPARE(viewer->currentIndex(), 4);
+        QCOMPARE(viewer->positionText(), u"5 / 5000"_s);
+        viewer->close();
+        QTRY_VERIFY(!viewer);
+        QVERIFY(texts(view.get()).contains(u"In-App Purchases (5000)"_s));
+        QCOMPARE(view->findChild<QWidget*>(u"purchaseList"_s)->findChildren<ElidedLabel*>().size(),
+                 AppDetailView::purchaseRowLimit);
+
+        // An emptied list hides the section.
+        app->setScreenshotURLs(QStringList());
+        QVERIFY(view->thumbnails().isEmpty());
+        QVERIFY(!texts(view.get()).contains(u"Screenshots (0)"_s));
+    }
+
+    // The lookup's screenshots: iPhone first, then iPad; nothing else counts,
+    // and without them (or without a result) the page is scraped. The lookup's
+    // description is kept over the page's.
+    void fetchDetails_takesLookupScreenshotsOrThePage_data() {
+        QTest::addColumn<QJsonObject>("lookup"); // empty: no result
+        QTest::addColumn<QStringList>("expectedLines");
+        QTest::addColumn<QStringList>("expectedScreenshots");
+        QTest::addColumn<bool>("scraped");
+        const QJsonObject common{{"version", "2.0"}, {"description", "From the lookup"}};
+        auto with = [&](const char* key, const QStringList& list) {
+            QJsonObject result = common;
+            result.insert(QLatin1String(key), QJsonArray::fromStringList(list));
+            return result;
+        };
+        const QString pageShot = ProductPages::imageAddress(u"Purple116"_s, 1, u"1290x2796"_s);
+        const QStringList scraperLines{"🌐 Using WebKit scraper...", "✅ Got 1 screenshots from WebKit",
+                                       "💰 Found 1 IAP products", "💰 Has In-App Purchases"};
+        QTest::newRow("iPhone") << with("screenshotUrls", {"p1", "p2"})
+                                << QStringList{"✅ Got 2 iPhone screenshots from API"}
+                                << QStringList{"p1", "p2"} << false;
+        QJsonObject ipad = with("ipadScreenshotUrls", {"i1"});
+        ipad.insert("screenshotUrls", QJsonArray());
+        QTest::newRow("iPad when iPhone is empty")
+            << ipad << QStringList{"✅ Got 1 iPad screenshots from API"} << QStringList{"i1"} << false;
+        QTest::newRow("Apple TV only: the page")
+            << with("appletvScreenshotUrls", {"t1"}) << scraperLines << QStringList{pageShot} << true;
+        QTest::newRow("no lookup result: the page")
+            << QJsonObject() << scraperLines << QStringList{pageShot} << true;
+    }
+    void fetchDetails_takesLookupScreenshotsOrThePage() {
+        QFETCH(QJsonObject, lookup);
+        QFETCH(QStringList, expectedLines);
+        QFETCH(QStringList, expectedScreenshots);
+        QFETCH(bool, scraped);
+        AppRef app = storedApp(u"20"_s);
+        app->setRating(3.0); // only a lookup result changes it
+        context().save();
+        serveLookup(u"20"_s, lookup, 300);
+        servePage(u"20"_s);
+        auto view = showView(app);
+        ConsoleCapture console;
+        QVERIFY(showsNotice(view.get()) && view->loadDetailsButton()->isVisibleTo(view.get()));
+        QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
+        // While loading: a progress indicator instead of the button.
+        QTRY_VERIFY(view->isLoadingDetails());
+        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && isBusy(*view));
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
+        QVERIFY(view->reloadButton()->isEnabled());
+
+        const QStringList expected = QStringList{"🔍 Manually fetching details for: Tiny Tactics"} +
+                                     expectedLines +
+                                     QStringList{"💾 Final save:", "   Description: true",
+                                                 u"   Screenshots: %1"_s.arg(expectedScreenshots.size()),
+                                                 u"   IAP: "_s + (scraped ? "true" : "false"),
+                                                 "✅ All details saved for: Tiny Tactics"};
+        QVERIFY2(console.containsInOrder(expected), qPrintable(console.lines().join('\n')));
+        QCOMPARE(console.lines().last(), expected.last());
+        QCOMPARE(console.contains(u"🌐 Using WebKit scraper..."_s), scraped);
+
+        // The lookup's fields are copied as the details queue copies them (tst_queue).
+        QCOMPARE(app->screenshotURLs(), std::optional(expectedScreenshots));
+        QCOMPARE(app->appVersion(), lookup.isEmpty() ? std::nullopt : std::optional(u"2.0"_s));
+        QCOMPARE(app->appDescription(),
+                 std::optional(lookup.isEmpty() ? u"From the page"_s : u"From the lookup"_s));
+        if (lookup.isEmpty())
+            QCOMPARE(app->rating(), std::optional(3.0));
+        if (scraped)
+            QCOMPARE(app->inAppPurchaseItems(), std::optional(QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}}));
+        QVERIFY(app->detailsFetched() && !context().hasChanges());
+        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && !showsNotice(view.get()));
+        QCOMPARE(view->thumbnails().size(), expectedScreenshots.size());
+    }
+
+    void fetchDetails_failureLeavesTheRecordUnmarkedAndUnsaved_data() {
+        QTest::addColumn<bool>("pageFails");
+        QTest::newRow("lookup refused") << false;
+        QTest::newRow("page load breaks off") << true;
+    }
+    void fetchDetails_failureLeavesTheRecordUnmarkedAndUnsaved() {
+        QFETCH(bool, pageFails);
+        AppRef app = storedApp(u"22"_s);
+        if (pageFails) {
+            serveLookup(u"22"_s, QJsonObject{{"version", "3.0"}});
+            servePage(u"22"_s, FakeStore::Behaviour::Truncate);
+        } else {
+            qputenv("CALDRIN_STORE_ORIGIN", FakeStore::refusedOrigin().toUtf8());
+        }
+        ConsoleCapture console;
+        auto view = showView(app);
+        QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
+        QTRY_VERIFY(view->isLoadingDetails());
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
+        const QString last = console.lines().last();
+        const QString prefix = u"❌ Error fetching details: "_s;
+        QVERIFY2(last.startsWith(prefix) && last.size() > prefix.size(), qPrintable(last));
+        QVERIFY(!console.contains(u"💾 Final save:"_s));
+        QVERIFY(!app->detailsFetched());
+        QVERIFY(view->loadDetailsButton()->isVisibleTo(view.get()));
+        // What the lookup gave stays in memory, unsaved.
+        QCOMPARE(app->appVersion(), pageFails ? std::optional(u"3.0"_s) : std::nullopt);
+        QCOMPARE(context().hasChanges(), pageFails);
+    }
+
+    // Reload empties the enrichment at once (unsaved), then fetches again.
+    void refetchDetails_clearsThenFetchesAgain() {
+        AppRef app = storedApp(u"24"_s);
+        app->setRating(2.0);
+        app->setRatingCount(5);
+        app->setAppSize(u"1 MB"_s);
+        app->setAppVersion(u"1.0"_s);
+        app->setAgeRating(u"4+"_s);
+        app->setHasInAppPurchases(true);
+        app->setInAppPurchaseInfo(u"Offers In-App Purchases"_s);
+        app->setInAppPurchaseItems(QList<IAPItem>{{u"Old"_s, u"$1"_s}});
+        app->setScreenshotURLs(QStringList{u"old"_s});
+        app->setAppDescription(u"Old description"_s);
+        app->setDetailsFetched(true);
+        context().save();
+        serveLookup(u"24"_s,
+                    QJsonObject{{"averageUserRating", 4.0},
+                                {"userRatingCount", 10},
+                                {"version", "1.1"},
+                                {"screenshotUrls", QJsonArray{"new1", "new2"}}},
+                    400);
+        auto view = showView(app);
+        ConsoleCapture console;
+        QVERIFY(!showsNotice(view.get()));
+        QTest::mouseClick(view->reloadButton(), Qt::LeftButton);
+        QTRY_VERIFY(view->isLoadingDetails());
+        QVERIFY(!view->reloadButton()->isEnabled());
+        // Everything the fetch fills is gone from the record and the view.
+        QVERIFY(!app->rating() && !app->ratingCount() && !app->appSize() && !app->appVersion() &&
+                !app->ageRating());
+        QVERIFY(!app->hasInAppPurchases() && !app->inAppPurchaseInfo() && !app->inAppPurchaseItems());
+        QVERIFY(!app->screenshotURLs() && !app->hasAppDescription() && !app->detailsFetched());
+        QVERIFY(context().hasChanges());
+        QCOMPARE(infoValue(*view, u"Version"_s), u"N/A"_s);
+        QVERIFY(view->thumbnails().isEmpty());
+        QVERIFY(showsNotice(view.get()) && isBusy(*view));
+
+        QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
+        QCOMPARE(console.lines().mid(0, 2), (QStringList{"🔄 RE-fetching details for: Tiny Tactics",
+                                                         "🔍 Manually fetching details for: Tiny Tactics"}));
+        QVERIFY(console.containsInOrder({"✅ Got 2 iPhone screenshots from API",
+                                         "💾 Final save:", "   Description: false", "   Screenshots: 2",
+                                         "   IAP: false", "✅ All details saved for: Tiny Tactics"}));
+        QCOMPARE(app->appVersion(), std::optional(u"1.1"_s));
+        QCOMPARE(app->inAppPurchaseItems(), std::nullopt);
+        QVERIFY(app->detailsFetched() && !context().hasChanges());
+        QCOMPARE(view->thumbnails().size(), 2);
+        QCOMPARE(view->findChild<QLabel*>(u"ratingValue"_s)->text(), u"4.0"_s);
+    }
+
+    // A fetch goes on when its view is gone, and leaves the record filled and
+    // saved; a new view of the app shows the result.
+    void fetch_outlivesItsView() {
+        AppRef app = storedApp(u"25"_s);
+        serveLookup(u"25"_s, QJsonObject{{"version", "5.0"}}, 300);
+        servePage(u"25"_s);
+        ConsoleCapture console;
+        auto view = showView(app);
+        QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
+        QTRY_VERIFY(lookupAsked());
+        view.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(app->detailsFetched(), 15000);
+        QTRY_COMPARE(console.lines().last(), u"✅ All details saved for: Tiny Tactics"_s);
+        QCOMPARE(app->hasInAppPurchases(), std::optional(true));
+        QVERIFY(!context().hasChanges());
+        auto again = showView(app);
+        QVERIFY(!again->isLoadingDetails() && !showsNotice(again.get()));
+        QCOMPARE(infoValue(*again, u"Version"_s), u"5.0"_s);
+    }
+
+    // A fetch whose save fails says its details are not saved yet (the changes
+    // stay for the next save); one whose record was deleted while the view
+    // showed it (the window's reset) ends normally: the record stays readable
+    // and is not brought back.
+    void fetchDetails_endsWhenTheSaveFailsOrTheRecordIsGone_data() {
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("the save fails") << false;
+        QTest::newRow("the record is deleted") << true;
+    }
+    void fetchDetails_endsWhenTheSaveFailsOrTheRecordIsGone() {
+        QFETCH(bool, deleted);
+        AppRef app = storedApp(u"23"_s);
+        serveLookup(u"23"_s, QJsonObject{{"screenshotUrls", QJsonArray{"p1"}}});
+        auto view = showView(app);
+        if (deleted) {
+            context().removeAll<AppModel>();
+            context().save();
+        } else {
+            m_container->database().setFaultHook(
+                [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_FULL : SQLITE_OK; });
+        }
+        ConsoleCapture console;
+        AsyncTest::run(view->fetchDetails(), {10s, 2s});
+        m_container->database().setFaultHook({});
+        if (deleted)
+            QCOMPARE(console.lines().last(), u"✅ All details saved for: Tiny Tactics"_s);
+        else
+            QVERIFY(console.lines().last().startsWith(u"⚠️ Details not saved yet for: Tiny Tactics ("_s));
+        QVERIFY(!console.containsInOrder({u"💾 Final save:"_s, u"❌"_s}));
+        QVERIFY(app->detailsFetched());
+        QVERIFY(texts(view.get()).contains(u"Tiny Tactics"_s));
+        QCOMPARE(view->thumbnails().size(), 1);
+        QCOMPARE(context().hasChanges(), !deleted);
+        context().save();
+        QCOMPARE(context().count<AppModel>(), deleted ? 0 : 1);
+    }
+
+    // --- The favorites browser --------------------------------------------------
+
+    // The first appearance makes the service and selects the first folder by
+    // sort order; later ones keep the selection.
+    void browser_firstAppearanceSelectsTheFirstFolder() {
+        context().insert(FolderRef::create(unfiltered, 0));
+        context().insert(FolderRef::create(u"Games"_s, -1));
+        context().save();
+        FavoritesView view(context(), fast().favorites);
+        QVERIFY(!view.favoritesService() && !view.selectedFolder());
+        view.show();
+        QVERIFY(view.favoritesService());
+        QCOMPARE(Kit::folderNames(view), (QStringList{"Games", unfiltered}));
+        QCOMPARE(view.selectedFolder()->name(), u"Games"_s);
+        QCOMPARE(view.folderList()->currentRow(), 0);
+        QCOMPARE(view.appsList()->countText(), u"0 apps"_s);
+        QCOMPARE(view.appsList()->emptyState()->title(), u"No favorites in this folder"_s);
+        QCOMPARE(view.appsList()->emptyState()->hint(), u"Add apps to favorites from the main apps list"_s);
+        QCOMPARE(view.detailPlaceholder()->title(), u"Select an app to view details"_s);
+
+        Kit::clickFolder(view, unfiltered);
+        view.hide();
+        view.show();
+        QCOMPARE(view.selectedFolder()->name(), unfiltered);
+    }
+
+    // Badges count every favorite of a folder; the middle column shows only
+    // those whose app record exists, in the folder's order, and follows them.
+    void browser_foldersCountEntriesAndShowMatchedApps() {
+        FavoritesService service(context());
+        service.createFolder(u"Games"_s);
+        service.createFolder(u"Ghosts"_s);
+        storedApp(u"1"_s, u"Alpha"_s)->setRating(4.66);
+        storedApp(u"2"_s, u"Beta"_s);
+        service.addToFavorites(u"2"_s, u"Games"_s, QString());
+        service.addToFavorites(u"404"_s, u"Games"_s, u"gone"_s);
+        service.addToFavorites(u"1"_s, u"Games"_s, u"A long comment that goes on and on about this app"_s);
+        service.addToFavorites(u"405"_s, u"Ghosts"_s, QString());
+        auto view = showBrowser();
+        QCOMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Games", "Ghosts"}));
+        QCOMPARE(Kit::folderBadges(*view), (QStringList{"0", "3", "1"}));
+
+        Kit::clickFolder(*view, u"Games"_s);
+        QCOMPARE(rowNames(*view), (QStringList{"Beta", "Alpha"}));
+        QCOMPARE(view->appsList()->countText(), u"2 apps"_s);
+        const auto rows = view->appsList()->rows();
+        QCOMPARE(rows[0]->commentText(), QString()); // no comment line
+        QCOMPARE(rows[0]->ratingText(), QString());  // no rating
+        QCOMPARE(rows[1]->ratingText(), u"4.7"_s);
+        QCOMPARE(rows[1]->addedText(),
+                 u"Added: "_s + QLocale().toString(QDate::currentDate(), u"MMM d, yyyy"_s));
+        // A comment shows two lines at most, however long it is.
+        const auto comment = rows[1]->findChild<ClampedTextLabel*>(u"comment"_s);
+        comment->setText(QString(50000, u'x'));
+        QCOMPARE(comment->displayedLines(200).size(), 2);
+        QVERIFY(comment->displayedLines(200).last().endsWith(u"…"_s));
+
+        // A folder of unmatched favorites shows the empty state; "1 apps" for one.
+        Kit::clickFolder(*view, u"Ghosts"_s);
+        QVERIFY(view->appsList()->emptyState());
+        storedApp(u"405"_s, u"Late arrival"_s);
+        QTRY_COMPARE(rowNames(*view), QStringList{"Late arrival"});
+        QCOMPARE(view->appsList()->countText(), u"1 apps"_s);
+        QVERIFY(!view->appsList()->emptyState());
+
+        // The row follows its records, redrawn in place.
+        FavoriteAppRowView* row = view->appsList()->rows().first();
+        row->appModel()->setName(u"Late arrival, renamed"_s);
+        service.getFavorite(u"405"_s)->setComment(u"Now with a note"_s);
+        QCOMPARE(row->nameText(), u"Late arrival, renamed"_s);
+        QCOMPARE(row->commentText(), u"Now with a note"_s);
+        QCOMPARE(view->appsList()->rows().first(), row);
+    }
+
+    // A new folder from the plus button, unselected. No menu for "Unfiltered";
+    // "Rename" and "Edit Comment" change nothing; a move (reached by keyboard)
+    // keeps the browser's selections, and the menu then checks and disables
+    // the app's folder; then the removal and the folder deleted.
+    void browser_newFolderAndTheMenus() {
+        storeFavorites({u"1"_s}, unfiltered);
+        FavoritesService service(context());
+        service.getFavorite(u"1"_s)->setComment(u"note"_s);
+        auto view = showBrowser();
+        QTest::mouseClick(view->newFolderButton(), Qt::LeftButton);
+        QPointer<NewFolderSheet> newFolder = view->newFolderSheet();
+        QTRY_VERIFY(newFolder && newFolder->isVisible());
+        ConsoleCapture console;
+        QTest::keyClicks(newFolder->nameField(), u"Later"_s);
+        QTest::mouseClick(newFolder->createButton(), Qt::LeftButton);
+        QTRY_COMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Later"}));
+        QCOMPARE(view->selectedFolder()->name(), unfiltered);
+
+        QVERIFY(!Kit::openFolderMenu(*view, unfiltered));
+        QVERIFY(!view->shownFolderMenu());
+        QMenu* menu = Kit::openFolderMenu(*view, u"Later"_s);
+        QCOMPARE(menuItems(menu), (QStringList{"Rename", "-", "Delete"}));
+        QVERIFY(DestructiveMenuStyle::isDestructive(Kit::menuAction(menu, u"Delete"_s)));
+        QVERIFY(!DestructiveMenuStyle::isDestructive(Kit::menuAction(menu, u"Rename"_s)));
+        Kit::choose(menu, u"Rename"_s);
+        menu = Kit::openRowMenu(*view, 0);
+        QCOMPARE(menuItems(menu),
+                 (QStringList{"Move to Folder", "-", "Edit Comment", "-", "Remove from Favorites"}));
+        QVERIFY(DestructiveMenuStyle::isDestructive(Kit::menuAction(menu, u"Remove from Favorites"_s)));
+        Kit::choose(menu, u"Edit Comment"_s);
+        QTest::qWait(10);
+        QCOMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Later"}));
+        QCOMPARE(service.getFavorite(u"1"_s)->comment(), u"note"_s);
+
+        QTest::mouseClick(view->appsList()->rows().first(), Qt::LeftButton);
+        menu = Kit::openRowMenu(*view, 0);
+        menu->setActiveAction(Kit::menuAction(menu, u"Move to Folder"_s));
+        QTest::keyClick(menu, Qt::Key_Right);
+        QMenu* move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
+        QTRY_VERIFY(move->isVisible());
+        QCOMPARE(menuItems(move), (QStringList{unfiltered, "Later"}));
+        Kit::choose(move, u"Later"_s);
+        QTRY_COMPARE(Kit::folderBadges(*view), (QStringList{"0", "1"}));
+        QVERIFY(view->appsList()->emptyState());
+        QCOMPARE(view->selectedFolder()->name(), unfiltered);
+        QCOMPARE(view->detailView()->app()->appleID(), u"1"_s);
+        Kit::clickFolder(*view, u"Later"_s);
+        QVERIFY(view->appsList()->rows().first()->isSelected());
+        menu = Kit::openRowMenu(*view, 0);
+        move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
+        QAction* current = Kit::menuAction(move, u"Later"_s);
+        QVERIFY(current->isChecked() && !current->isEnabled());
+        QVERIFY(!Kit::menuAction(move, unfiltered)->isChecked() &&
+                Kit::menuAction(move, unfiltered)->isEnabled());
+        Kit::choose(menu, u"Remove from Favorites"_s);
+        QTRY_VERIFY(view->appsList()->emptyState());
+        QTRY_VERIFY(!view->detailView()->showsFavorite()); // the detail stays, its star empties
+        Kit::choose(Kit::openFolderMenu(*view, u"Later"_s), u"Delete"_s);
+        QTRY_COMPARE(Kit::folderNames(*view), QStringList{unfiltered});
+        QCOMPARE(console.lines(),
+                 (QStringList{"✅ Created folder: Later", "📁 Moved 1 to folder Later",
+                              "🗑️ Removed from favorites: 1", "🗑️ Deleted folder: Later"}));
+    }
+
+    // Deleting the selected folder clears it, and the app chosen from it. The
+    // window's reset deletes every record: the browser drops what is gone and
+    // selects nothing by itself afterwards.
+    void browser_deletingTheSelectedFolderClearsTheSelection_data() {
+        QTest::addColumn<bool>("appFromDeletedFolder");
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("app chosen in the folder") << true << false;
+        QTest::newRow("app chosen in another folder") << false << false;
+        QTest::newRow("every record deleted") << true << true;
+    }
+    void browser_deletingTheSelectedFolderClearsTheSelection() {
+        QFETCH(bool, appFromDeletedFolder);
+        QFETCH(bool, reset);
+        FavoritesService service(context());
+        service.createFolder(u"Games"_s);
+        storeFavorites({u"1"_s}, u"Games"_s);
+        storeFavorites({u"2"_s}, unfiltered);
+        auto view = showBrowser();
+        Kit::clickFolder(*view, appFromDeletedFolder ? u"Games"_s : unfiltered);
+        QTest::mouseClick(view->appsList()->rows().first(), Qt::LeftButton);
+        const AppRef shown = view->selectedApp();
+        QVERIFY(shown);
+        if (!appFromDeletedFolder)
+            Kit::clickFolder(*view, u"Games"_s);
+        QCOMPARE(view->detailView()->app(), shown); // another folder keeps the detail
+
+        if (reset) {
+            context().removeAll<AppModel>();
+            context().removeAll<FavoriteApp>();
+            context().removeAll<FavoriteFolder>();
+            context().save();
+        } else {
+            Kit::choose(Kit::openFolderMenu(*view, u"Games"_s), u"Delete"_s);
+        }
+        QTRY_VERIFY(!view->selectedFolder());
+        QCOMPARE(view->folderPlaceholder()->title(), u"Select a folder"_s);
+        QCOMPARE(view->folderList()->selectedItems().size(), 0);
+        QCOMPARE(view->selectedApp(), appFromDeletedFolder ? AppRef() : shown);
+        if (appFromDeletedFolder)
+            QVERIFY(view->detailPlaceholder());
+        else
+            QCOMPARE(view->detailView()->app(), shown);
+        QCOMPARE(Kit::folderNames(*view), reset ? QStringList() : QStringList{unfiltered});
+        if (reset) {
+            service.ensureDefaultFolder();
+            QTRY_COMPARE(Kit::folderNames(*view), QStringList{unfiltered});
+            QVERIFY(!view->selectedFolder());
+        }
+    }
+
+    // Rows are chosen with the mouse or the arrow keys; the detail column follows.
+    void browser_choosingRowsShowsTheirDetails() {
+        storeFavorites({u"1"_s, u"2"_s, u"3"_s}, unfiltered);
+        auto view = showBrowser();
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        FolderAppsListView* list = view->appsList();
+        QTest::mouseClick(list->rows().at(1), Qt::LeftButton);
+        QCOMPARE(view->detailView()->app()->name(), u"App 2"_s);
+        QVERIFY(list->hasFocus());
+        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down}) // stays on the last row
+            QTest::keyClick(list, key);
+        QCOMPARE(view->detailView()->app()->name(), u"App 3"_s);
+        QTest::keyClick(list, Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(view->detailView()->app()->name(), u"App 1"_s);
+        QVERIFY(list->rows().at(0)->isSelected() && !list->rows().at(1)->isSelected());
     }
 };
 
