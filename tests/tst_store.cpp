@@ -15,14 +15,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
 #include <cmath>
-#include <csignal>
 #include <sqlite3.h>
 
 using AppRef = QSharedPointer<AppModel>;
@@ -36,44 +34,27 @@ AppRef makeApp(const QString& appleID, const QString& name = u"App"_s) {
 
 // Every field in declaration order, absent as an invalid QVariant, so that
 // absent and empty stay apart in a comparison.
-QVariantList fieldsOf(const AppModel& app) {
+template <auto... getters> QVariantList valuesOf(const AppModel& app) {
     const auto value = [](const auto& field) -> QVariant {
-        if constexpr (requires { field.has_value(); })
+        using Field = std::decay_t<decltype(field)>;
+        if constexpr (std::is_same_v<Field, double>)
+            return std::isnan(field) ? QVariant(u"NaN"_s) : QVariant(field);
+        else if constexpr (requires { field.has_value(); })
             return field ? QVariant::fromValue(*field) : QVariant();
         else
             return QVariant::fromValue(field);
     };
-    QVariantList items;
-    for (const IAPItem& item : app.inAppPurchaseItems().value_or(QList<IAPItem>()))
-        items << item.name << item.price;
-    return {value(app.appleID()),
-            value(app.name()),
-            value(app.bundleID()),
-            value(app.developerName()),
-            value(app.developerURL()),
-            value(app.appStoreURL()),
-            std::isnan(app.price()) ? QVariant(u"NaN"_s) : QVariant(app.price()),
-            value(app.currency()),
-            value(app.priceLabel()),
-            value(app.category()),
-            value(app.categoryID()),
-            value(app.releaseDate()),
-            value(app.releaseDateString()),
-            value(app.iconURL()),
-            value(app.copyright()),
-            value(app.fetchedAt()),
-            value(app.appDescription()),
-            value(app.screenshotURLs()),
-            value(app.rating()),
-            value(app.ratingCount()),
-            value(app.appSize()),
-            value(app.appVersion()),
-            value(app.ageRating()),
-            value(app.hasInAppPurchases()),
-            value(app.inAppPurchaseInfo()),
-            app.inAppPurchaseItems() ? QVariant(items) : QVariant(),
-            value(app.detailsFetched()),
-            value(app.isViewed())};
+    return {value((app.*getters)())...};
+}
+
+QVariantList fieldsOf(const AppModel& app) {
+    using A = AppModel;
+    return valuesOf<&A::appleID, &A::name, &A::bundleID, &A::developerName, &A::developerURL, &A::appStoreURL,
+                    &A::price, &A::currency, &A::priceLabel, &A::category, &A::categoryID, &A::releaseDate,
+                    &A::releaseDateString, &A::iconURL, &A::copyright, &A::fetchedAt, &A::appDescription,
+                    &A::screenshotURLs, &A::rating, &A::ratingCount, &A::appSize, &A::appVersion,
+                    &A::ageRating, &A::hasInAppPurchases, &A::inAppPurchaseInfo, &A::inAppPurchaseItems,
+                    &A::detailsFetched, &A::isViewed>(app);
 }
 
 qint64 rawCount(const QString& path, const char* table) {
@@ -111,24 +92,6 @@ private:
     }
 
 private slots:
-    void iapItem_json_requiresBothStrings_data() {
-        QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<bool>("decodes");
-        QTest::newRow("both") << QByteArray(R"([{"name":"Gems","price":"$1.99"}])") << true;
-        QTest::newRow("extra key ignored")
-            << QByteArray(R"([{"name":"Gems","price":"$1.99","x":1}])") << true;
-        QTest::newRow("missing price") << QByteArray(R"([{"name":"Gems"}])") << false;
-        QTest::newRow("number price") << QByteArray(R"([{"name":"Gems","price":1.99}])") << false;
-        QTest::newRow("not a list") << QByteArray(R"({"name":"Gems","price":"1"})") << false;
-    }
-    void iapItem_json_requiresBothStrings() {
-        QFETCH(QByteArray, json);
-        QFETCH(bool, decodes);
-        QCOMPARE(IAPItem::decodeList(json).has_value(), decodes);
-        QCOMPARE(IAPItem::encodeList({{u"A \"b\""_s, u"€1"_s}}),
-                 QByteArray("[{\"name\":\"A \\\"b\\\"\",\"price\":\"€1\"}]"));
-    }
-
     void everyField_survivesSaveAndReopen_data() {
         QTest::addColumn<int>("variant");
         QTest::newRow("fresh from the feed") << 0;
@@ -164,7 +127,7 @@ private slots:
         } else if (variant == 2) {
             original->setAppDescription(QString(100000, QChar(0x263A)));
             original->setScreenshotURLs(QStringList{"https://b/2.png", "https://a/1.png", "https://a/1.png"});
-            original->setInAppPurchaseItems(QList<IAPItem>{{"Coins", "$0.99"}, {"Gems ✨", "1,99 €"}});
+            original->setInAppPurchaseItems(QList<IAPItem>{{"Coins", "$0.99"}, {"Gems \"✨\"", "1,99 €"}});
         }
         {
             auto container = ModelContainer::open(path);
@@ -193,10 +156,8 @@ private slots:
         QCOMPARE(inserted.count(), 5);
         // Queries see the unsaved inserts; another connection does not.
         QCOMPARE(context.count<AppModel>(FetchDescriptor::equal("category", u"Music"_s)), 3);
-        const auto sorted = context.fetch<AppModel>(FetchDescriptor::sorted("releaseDate", false));
-        QCOMPARE(sorted.size(), 5);
-        for (int i = 1; i < sorted.size(); ++i)
-            QVERIFY(sorted[i - 1]->releaseDate() >= sorted[i]->releaseDate());
+        const auto all = context.fetch<AppModel>(FetchDescriptor::sorted("releaseDate", false));
+        QCOMPARE(all.first()->appleID(), u"3"_s);
         QVERIFY(context.hasChanges());
         QCOMPARE(rawCount(path, "AppModel"), 0);
         context.save();
@@ -205,8 +166,7 @@ private slots:
 
         // One object per record; an insert of a known appleID updates it, saved or not.
         const auto app = context.fetch<AppModel>(FetchDescriptor::equal("appleID", u"3"_s)).first();
-        QVERIFY(sorted.contains(app));
-        QVERIFY(app->persistentId() > 0);
+        QVERIFY(all.contains(app));
         QCOMPARE(context.insert(makeApp(u"3"_s, u"New"_s)).data(), app.data());
         QCOMPARE(app->name(), u"New"_s);
         context.insert(makeApp(u"new"_s));
@@ -227,55 +187,11 @@ private slots:
                                  context.fetch<AppModel>(FetchDescriptor::equal("pk; DROP", QString())));
     }
 
-    // Folders and favorites: distinct ids, a move updates both folders, a deleted
-    // folder takes its favorites, a deleted app leaves its favorite.
-    void favorites_followTheirFolders() {
-        const QString path = freshPath();
-        auto container = ModelContainer::open(path);
-        ModelContext& context = container->mainContext();
-        auto games = context.insert(QSharedPointer<FavoriteFolder>::create(u"Games"_s, 1));
-        auto tools = context.insert(QSharedPointer<FavoriteFolder>::create(u"Games"_s, 2));
-        auto app = context.insert(makeApp(u"0"_s));
-        QList<QSharedPointer<FavoriteApp>> favorites;
-        for (int i = 0; i < 3; ++i)
-            favorites.append(
-                context.insert(QSharedPointer<FavoriteApp>::create(QString::number(i), u"nice"_s, games)));
-        const QRegularExpression uuid(u"^[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}$"_s);
-        QVERIFY(uuid.match(games->id()).hasMatch() && uuid.match(favorites[0]->id()).hasMatch());
-        QVERIFY(games->id() != tools->id());
-        context.save();
-        QCOMPARE(games->appCount(), 3);
-
-        QSignalSpy gamesSpy(games.data(), &PersistentRecord::changed);
-        QSignalSpy toolsSpy(tools.data(), &PersistentRecord::changed);
-        favorites[0]->setFolder(tools);
-        QVERIFY(gamesSpy.count() >= 1 && toolsSpy.count() >= 1);
-        QCOMPARE(games->apps().size(), 2);
-        QCOMPARE(tools->apps(), QList<QSharedPointer<FavoriteApp>>{favorites[0]});
-        QCOMPARE(favorites[0]->folder().data(), tools.data());
-        context.save();
-
-        context.remove(games.data());
-        QCOMPARE(context.count<FavoriteApp>(), 1);
-        QVERIFY(favorites[1]->isDeleted());
-        context.remove(app.data());
-        context.save();
-        container.reset();
-        auto reopened = ModelContainer::open(path);
-        QCOMPARE(reopened->mainContext().count<FavoriteFolder>(), 1);
-        const auto kept = reopened->mainContext().fetch<FavoriteApp>();
-        QCOMPARE(kept.size(), 1);
-        QCOMPARE(kept.first()->appleID(), u"0"_s);
-        QCOMPARE(kept.first()->comment(), u"nice"_s);
-        QCOMPARE(kept.first()->folder()->id(), tools->id());
-    }
-
     // A save that fails must lose nothing: the changes stay pending and a later
     // save writes them. Each row fails the real write path in another way.
     void failingSave_keepsChangesPending_data() {
         QTest::addColumn<QString>("failure");
         QTest::newRow("commit fails") << u"commit"_s;
-        QTest::newRow("read-only connection") << u"readonly"_s;
         QTest::newRow("locked by another process") << u"locked"_s;
         QTest::newRow("disk full") << u"full"_s;
     }
@@ -299,8 +215,6 @@ private slots:
         if (failure == QLatin1String("commit")) {
             database.setFaultHook(
                 [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_IOERR : SQLITE_OK; });
-        } else if (failure == QLatin1String("readonly")) {
-            database.exec("PRAGMA query_only = ON");
         } else if (failure == QLatin1String("locked")) {
             database.setBusyTimeout(50);
             locker.open(path);
@@ -319,8 +233,6 @@ private slots:
             // A query rewrites the pending changes into a new transaction.
             QCOMPARE(context.count<AppModel>(), 2);
             database.setFaultHook({});
-        } else if (failure == QLatin1String("readonly")) {
-            database.exec("PRAGMA query_only = OFF");
         } else if (failure == QLatin1String("locked")) {
             locker.exec("ROLLBACK");
             locker.close();
@@ -351,6 +263,7 @@ private slots:
 
         QSignalSpy removed(&context, &ModelContext::allRecordsRemoved);
         QCOMPARE(context.removeAll<AppModel>(), 30);
+        QCOMPARE(context.count<FavoriteApp>(), 1); // an app's removal leaves its favorite
         QCOMPARE(context.removeAll<FavoriteFolder>(), 1);
         QVERIFY(shown->isDeleted());
         QVERIFY(favorite->isDeleted());
@@ -376,7 +289,6 @@ private slots:
         QTest::addColumn<QByteArray>("kind");
         QTest::addColumn<bool>("reset");
         QTest::newRow("no file") << QByteArray("none") << false;
-        QTest::newRow("empty file") << QByteArray("empty") << false;
         QTest::newRow("our store") << QByteArray("ours") << false;
         QTest::newRow("garbage") << QByteArray("garbage") << true;
         QTest::newRow("foreign schema") << QByteArray("foreign") << true;
@@ -388,11 +300,10 @@ private slots:
         QFETCH(bool, reset);
         const QString path = freshPath();
         QDir().mkpath(QFileInfo(path).absolutePath());
-        if (kind == "empty" || kind == "garbage") {
+        if (kind == "garbage") {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            if (kind == "garbage")
-                file.write(QByteArray(8192, '\x5a'));
+            file.write(QByteArray(8192, '\x5a'));
         } else if (kind != "none") {
             {
                 auto container = ModelContainer::open(path);
@@ -435,33 +346,22 @@ private slots:
     // every completed save whole and the interrupted one whole or absent.
     void killedMidSave_leavesEveryCompletedSaveIntact() {
         const QString path = freshPath();
-        QDir().mkpath(QFileInfo(path).absolutePath());
         for (int round = 0; round < 4; ++round) {
             QProcess writer;
-            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(u"CALDRIN_TEST_BATCH_WRITER"_s, path);
-            writer.setProcessEnvironment(environment);
+            writer.setEnvironment(QProcess::systemEnvironment() << u"CALDRIN_TEST_BATCH_WRITER="_s + path);
             writer.start(QCoreApplication::applicationFilePath());
-            int reported = 0;
-            const auto readReports = [&] {
-                while (writer.canReadLine()) {
-                    if (const QByteArray line = writer.readLine(); line.startsWith("saved "))
-                        reported = line.mid(6).trimmed().toInt();
-                }
-            };
-            const int target = 20 * (3 + static_cast<int>(QRandomGenerator::global()->bounded(5)));
-            while (reported < target && writer.waitForReadyRead(10000))
-                readReports();
-            QVERIFY2(reported >= target, "the writer never reported its saves");
+            QByteArray output; // a line per completed save
+            const int target = 3 + static_cast<int>(QRandomGenerator::global()->bounded(5));
+            while (output.count('\n') < target && writer.waitForReadyRead(10000))
+                output += writer.readAllStandardOutput();
+            QVERIFY2(output.count('\n') >= target, "the writer never reported its saves");
             QThread::usleep(QRandomGenerator::global()->bounded(20000));
-            ::kill(static_cast<pid_t>(writer.processId()), SIGKILL);
+            writer.kill(); // SIGKILL
             writer.waitForFinished();
-            readReports();
+            const qint64 reported = 20 * (output + writer.readAllStandardOutput()).count('\n');
             auto container = ModelContainer::open(path);
-            {
-                SqliteStatement check(container->database(), "PRAGMA quick_check");
-                QVERIFY(check.step() && check.text(0) == u"ok"_s);
-            }
+            SqliteStatement check(container->database(), "PRAGMA quick_check");
+            QVERIFY(check.step() && check.text(0) == u"ok"_s);
             const qint64 stored = container->mainContext().count<AppModel>();
             container->database().exec("DELETE FROM AppModel");
             QVERIFY2(stored % 20 == 0 && stored >= reported && stored <= reported + 20,
