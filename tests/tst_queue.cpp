@@ -88,7 +88,6 @@ private slots:
         QTest::newRow("absent") << std::optional<QString>() << std::optional<QString>();
         QTest::newRow("empty") << text("") << std::optional<QString>();
         QTest::newRow("sign only") << text("+") << std::optional<QString>();
-        QTest::newRow("decimal point") << text("1.5") << std::optional<QString>();
         QTest::newRow("other digits") << text("١٢") << std::optional<QString>();
         QTest::newRow("overflow") << text("9223372036854775808") << std::optional<QString>();
         QTest::newRow("megabytes, plus sign") << text("+15500000") << text("15.5 MB");
@@ -101,8 +100,10 @@ private slots:
         QCOMPARE(DetailsFetchQueue::formatFileSize(input), expected);
     }
 
-    // The first present, non-empty list of iPhone, iPad and Apple TV screenshots wins.
-    void processApp_takesScreenshotsByPriority_data() {
+    // The first present, non-empty list of iPhone, iPad and Apple TV screenshots
+    // wins; with none, those of an earlier run stay and no page is asked. Other
+    // values the lookup lacks are cleared, but not the description.
+    void processApp_takesScreenshotsByPriority_andClearsWhatTheLookupLacks_data() {
         QTest::addColumn<QJsonValue>("iphone");
         QTest::addColumn<QJsonValue>("ipad");
         QTest::addColumn<QJsonValue>("tv");
@@ -114,15 +115,22 @@ private slots:
         QTest::newRow("empty lists skipped")
             << QJsonValue(QJsonArray()) << QJsonValue(QJsonArray()) << QJsonValue(strings({"t1"}))
             << QStringList{"t1"} << "  ✅ Got 1 AppleTV screenshots from API";
+        QTest::newRow("none") << none << none << none << QStringList{"old"}
+                              << "  ⚠️ No screenshots in iTunes API response";
     }
-    void processApp_takesScreenshotsByPriority() {
+    void processApp_takesScreenshotsByPriority_andClearsWhatTheLookupLacks() {
         QFETCH(QJsonValue, iphone);
         QFETCH(QJsonValue, ipad);
         QFETCH(QJsonValue, tv);
         QFETCH(QStringList, expected);
         QFETCH(QString, line);
         AppRef app = storedApp(u"11"_s);
-        QJsonObject result{{"description", "From the lookup"}};
+        app->setRating(3.0);
+        app->setAppVersion(u"1.0"_s);
+        app->setAppDescription(u"Kept"_s);
+        app->setScreenshotURLs(QStringList{u"old"_s});
+        context().save();
+        QJsonObject result{{"fileSizeBytes", "2500000"}};
         if (!iphone.isUndefined())
             result.insert("screenshotUrls", iphone);
         if (!ipad.isUndefined())
@@ -135,6 +143,10 @@ private slots:
         AsyncTest::run(queue.processApp(app));
         QCOMPARE(app->screenshotURLs(), std::optional<QStringList>(expected));
         QVERIFY(console.containsInOrder({line, u"   Needs WebKit? false"_s}));
+        QVERIFY(!app->rating() && !app->appVersion());
+        QCOMPARE(app->appDescription(), std::optional(u"Kept"_s));
+        QCOMPARE(app->appSize(),
+                 std::optional(QLocale().formattedDataSize(2500000, 1, QLocale::DataSizeSIFormat)));
     }
 
     // The whole console block for one app whose lookup has everything.
@@ -176,31 +188,6 @@ private slots:
         QCOMPARE(lines.mid(lines.size() - tail.size()), tail);
         QCOMPARE(app->rating(), std::optional<double>(4.5));
         QCOMPARE(app->ratingCount(), std::optional<qint64>(12));
-    }
-
-    void processApp_absentLookupValuesClear_butDescriptionStays() {
-        AppRef app = storedApp(u"13"_s);
-        app->setRating(3.0);
-        app->setRatingCount(7);
-        app->setAppVersion(u"1.0"_s);
-        app->setAppDescription(u"Kept"_s);
-        app->setScreenshotURLs(QStringList{u"https://img.example/old.png"_s});
-        context().save();
-        serveLookup(u"13"_s, QJsonObject{{"fileSizeBytes", "2500000"}});
-        DetailsFetchQueue queue(context(), fast());
-        ConsoleCapture console;
-        AsyncTest::run(queue.processApp(app));
-        QCOMPARE(app->rating(), std::optional<double>());
-        QCOMPARE(app->ratingCount(), std::optional<qint64>());
-        QCOMPARE(app->appVersion(), std::optional<QString>());
-        QCOMPARE(app->appSize(),
-                 std::optional<QString>(QLocale().formattedDataSize(2500000, 1, QLocale::DataSizeSIFormat)));
-        QCOMPARE(app->appDescription(), std::optional<QString>(u"Kept"_s));
-        // Screenshots from an earlier run: no page, whatever else is missing.
-        QCOMPARE(app->screenshotURLs()->size(), 1);
-        QVERIFY(console.contains(u"  ⚠️ No screenshots in iTunes API response"_s));
-        QVERIFY(console.contains(u"   Needs WebKit? false"_s));
-        QVERIFY(app->detailsFetched());
     }
 
     // The page is asked when the lookup gave no screenshots; it fills what is
