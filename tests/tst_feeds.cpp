@@ -14,14 +14,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
-
-#include <QSet>
-
-#include <cmath>
-#include <limits>
 
 Q_DECLARE_METATYPE(FakeStore::Response)
 
@@ -33,9 +26,7 @@ QJsonObject feedEntry(const QString& id, const QString& name = QString()) {
     return StoreDocuments::feedEntry(id, name);
 }
 
-QByteArray feedDocument(const QJsonArray& entries) {
-    return StoreDocuments::feedDocument(entries);
-}
+const auto feedDocument = &StoreDocuments::feedDocument;
 
 // `root` with the value at `path` replaced, or removed when `value` is undefined.
 // Path parts are object keys, or "#<n>" for an array index.
@@ -92,7 +83,6 @@ private slots:
         };
         const QJsonValue removed(QJsonValue::Undefined);
 
-        QTest::newRow("complete entries") << second({}, feedEntry("2")) << QString();
         QTest::newRow("unknown keys ignored") << second({"id", "attributes", "extra"}, 1) << QString();
         QTest::newRow("null rights") << second({"rights"}, QJsonValue()) << QString();
         QTest::newRow("missing im:bundleId")
@@ -101,29 +91,10 @@ private slots:
         QTest::newRow("image height a number")
             << second({"im:image", "#2", "attributes", "height"}, 100)
             << R"(feed.entry[1]["im:image"][2].attributes.height: expected a string, found a number)";
-        QTest::newRow("link an array") << second({"link"}, QJsonArray{QJsonObject()})
-                                       << R"(feed.entry[1].link: expected an object, found an array)";
-        QTest::newRow("price amount a number")
-            << second({"im:price", "attributes", "amount"}, 1.99)
-            << R"(feed.entry[1]["im:price"].attributes.amount: expected a string, found a number)";
-        QTest::newRow("required label null")
-            << second({"im:name", "label"}, QJsonValue())
-            << R"(feed.entry[1]["im:name"].label: expected a string, found null)";
         QTest::newRow("rights present but malformed")
             << second({"rights"}, "© 2024") << R"(feed.entry[1].rights: expected an object, found a string)";
-        QTest::newRow("entry a string")
-            << feedDocument({feedEntry("1"), "entry"}) << "feed.entry[1]: expected an object, found a string";
-        QTest::newRow("no feed key") << QByteArray(R"({"entry":[]})") << "feed: key not found";
-        QTest::newRow("document an array")
-            << QByteArray("[]") << "document: expected an object, found an array";
         QTest::newRow("truncated JSON") << QByteArray(R"({"feed":{"entry":[)")
                                         << "document: malformed JSON at byte 18: unterminated array";
-        QTest::newRow("trailing garbage")
-            << QByteArray(R"({"feed":{"entry":[]}} x)")
-            << "document: malformed JSON at byte 22: garbage at the end of the document";
-        QTest::newRow("invalid UTF-8") << QByteArray("{\"feed\":{\"entry\":[],\"x\":\"\xff\"}}")
-                                       << "document: malformed JSON at byte 25: invalid UTF8 string";
-        QTest::newRow("empty body") << QByteArray("") << "document: malformed JSON at byte 0: illegal value";
     }
     void feedDocument_decodesWholeOrNotAtAll() {
         QFETCH(QByteArray, body);
@@ -192,16 +163,9 @@ private slots:
     void conversion_priceReadsLikeCStrtod_data() {
         QTest::addColumn<QString>("amount");
         QTest::addColumn<double>("price");
-        const double inf = std::numeric_limits<double>::infinity();
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        QTest::newRow("plain") << "1.99" << 1.99;
         QTest::newRow("hexadecimal") << "0x1p3" << 8.0;
-        QTest::newRow("infinity spelled out, any case") << "-INFinity" << -inf;
-        QTest::newRow("not a number with payload") << "NaN(123)" << nan;
-        QTest::newRow("overflow") << "1e999" << inf;
         QTest::newRow("empty") << "" << 0.0;
         QTest::newRow("leading space") << " 1.99" << 0.0;
-        QTest::newRow("bare hexadecimal prefix") << "0x" << 0.0;
         QTest::newRow("embedded NUL") << QStringLiteral("1.5") + QChar(0) + QStringLiteral("7") << 0.0;
     }
     void conversion_priceReadsLikeCStrtod() {
@@ -211,10 +175,7 @@ private slots:
         json = withChange(json, {"im:price", "attributes", "amount"}, amount).toObject();
         json = withChange(json, {"im:price", "label"}, "Label stays").toObject();
         const AppModel app(decodeEntry(json));
-        if (std::isnan(price))
-            QVERIFY(std::isnan(app.price()));
-        else
-            QCOMPARE(app.price(), price);
+        QCOMPARE(app.price(), price);
         QCOMPARE(app.priceLabel(), QStringLiteral("Label stays"));
     }
 
@@ -228,15 +189,10 @@ private slots:
         QTest::newRow("Z") << "2024-03-15T10:20:30Z" << utc(2024, 3, 15, 10, 20, 30);
         QTest::newRow("midnight at minus seven hours")
             << "2024-03-15T00:00:00-07:00" << utc(2024, 3, 15, 7, 0, 0);
-        QTest::newRow("offset crosses the year") << "2024-12-31T23:30:00-01:00" << utc(2025, 1, 1, 0, 30, 0);
-        QTest::newRow("leap day") << "2024-02-29T12:00:00Z" << utc(2024, 2, 29, 12, 0, 0);
-        QTest::newRow("date only") << "2024-03-15" << creation;
-        QTest::newRow("no zone") << "2024-03-15T10:20:30" << creation;
         QTest::newRow("fractional seconds") << "2024-03-15T10:20:30.123Z" << creation;
         QTest::newRow("offset hour 24") << "2024-03-15T10:20:30+24:00" << creation;
         QTest::newRow("February 29 of a common year") << "2023-02-29T00:00:00Z" << creation;
         QTest::newRow("leap second") << "2024-03-15T23:59:60Z" << creation;
-        QTest::newRow("display text") << "March 15, 2024" << creation;
     }
     void conversion_releaseDateIsAStrictInternetDateTime() {
         QFETCH(QString, label);
@@ -253,18 +209,12 @@ private slots:
         }
     }
 
-    // Against the fake-store tool serving the demo folder, as when running offline.
+    // Against the demo folder served as when running offline.
     void fetchAllFeeds_normalRun_printsTheTrailAndKeepsTheFirstEntryPerApp() {
-        QProcess tool;
-        tool.start(QStringLiteral(CALDRIN_FAKE_STORE_EXECUTABLE),
-                   {"--port", "0", "--fixtures", kDemoFixtures});
-        QVERIFY(tool.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(tool.canReadLine() || tool.state() != QProcess::Running, 10000);
-        const QRegularExpressionMatch serving =
-            QRegularExpression(QStringLiteral("^Serving .* at (http://127\\.0\\.0\\.1:\\d+)$"))
-                .match(QString::fromUtf8(tool.readLine()).trimmed());
-        QVERIFY2(serving.hasMatch(), tool.readAllStandardError().constData());
-        const QString origin = serving.captured(1);
+        FakeStore store;
+        QVERIFY(store.listen());
+        store.setFixturesDirectory(kDemoFixtures);
+        const QString origin = store.origin();
         iTunesService service(origin);
         ConsoleCapture console;
 
@@ -289,21 +239,14 @@ private slots:
         expected << QStringLiteral("📊 Total apps before deduplication: 13")
                  << QStringLiteral("✨ Unique apps after deduplication: 10");
         QCOMPARE(console.lines(), expected);
-
-        tool.terminate();
-        QVERIFY(tool.waitForFinished(10000));
-        QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()).split('\n').filter(QStringLiteral("GET ")),
-                 (QStringList{"GET " + feedPath("newapplications"), "GET " + feedPath("newfreeapplications"),
-                              "GET " + feedPath("newpaidapplications")}));
+        QCOMPARE(store.requests(), (QStringList{feedPath("newapplications"), feedPath("newfreeapplications"),
+                                                feedPath("newpaidapplications")}));
         QStringList ids;
         for (int i = 1; i <= 10; ++i)
             ids << QString::number(1000000000 + i);
         QCOMPARE(idsOf(entries), ids);
         // 1000000002 is in the first two feeds under different names: the first feed's wins.
         QCOMPARE(entries[1].name.label, QStringLiteral("Pocket Herbarium"));
-        // Placeholders in the fixtures point back at the store.
-        QCOMPARE(entries[0].link.attributes.href,
-                 origin + QStringLiteral("/us/app/tidewatch-harbour-tides/id1000000001?uo=2"));
     }
 
     void fetchAllFeeds_failingFeed_isReportedAndTheOthersMergeFirstWins_data() {
@@ -365,23 +308,10 @@ private slots:
                                          "✨ Unique apps after deduplication: 3"}));
     }
 
-    void fetchAllFeeds_refusedConnection_yieldsNothing() {
-        iTunesService service(FakeStore::refusedOrigin());
-        ConsoleCapture console;
-        QVERIFY(fetchAll(service).isEmpty());
-        for (const char* kind : {"newapplications", "newfreeapplications", "newpaidapplications"})
-            QVERIFY(console.contains(QStringLiteral("❌ Error fetching %1: networkError(Connection refused)")
-                                         .arg(QLatin1String(kind))));
-        QVERIFY(console.linesStartingWith("📊 HTTP Status").isEmpty());
-        QVERIFY(console.containsInOrder(
-            {"📊 Total apps before deduplication: 0", "✨ Unique apps after deduplication: 0"}));
-    }
-
     void fetchFeed_invalidAddress_failsWithInvalidURL_data() {
         QTest::addColumn<QString>("baseURL");
         QTest::newRow("no scheme") << "itunes.apple.com";
         QTest::newRow("not http") << "ftp://store.example";
-        QTest::newRow("empty") << "";
     }
     void fetchFeed_invalidAddress_failsWithInvalidURL() {
         QFETCH(QString, baseURL);
@@ -399,17 +329,8 @@ private slots:
                  (QStringList{"📡 Fetching from URL: " + address, "❌ Invalid URL: " + address}));
     }
 
-    void fetchFeed_singleFeed_plainGetFollowingRedirectsWithStatusPrinted_data() {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("path");
-        QTest::newRow("top free") << int(iTunesService::FeedType::topFreeApplications)
-                                  << "/gb/rss/topfreeapplications/limit=25/json";
-        QTest::newRow("top paid") << int(iTunesService::FeedType::topPaidApplications)
-                                  << "/gb/rss/toppaidapplications/limit=25/json";
-    }
-    void fetchFeed_singleFeed_plainGetFollowingRedirectsWithStatusPrinted() {
-        QFETCH(int, kind);
-        QFETCH(QString, path);
+    void fetchFeed_singleFeed_followsRedirectsWithStatusPrinted() {
+        const QString path = QStringLiteral("/gb/rss/toppaidapplications/limit=25/json");
         FakeStore store;
         QVERIFY(store.listen());
         store.setResponse(path, FakeStore::redirect(302, "/moved/feed.json"));
@@ -420,20 +341,10 @@ private slots:
         iTunesService service(store.origin());
         ConsoleCapture console;
         const QList<AppEntry> entries =
-            AsyncTest::run(service.fetchFeed("gb", iTunesService::FeedType(kind), 25));
+            AsyncTest::run(service.fetchFeed("gb", iTunesService::FeedType::topPaidApplications, 25));
         QCOMPARE(idsOf(entries), (QStringList{"8", "9"}));
         QCOMPARE(store.requests(), (QStringList{path, "/moved/feed.json"}));
         QVERIFY(console.containsInOrder({"📊 HTTP Status: 503", "✅ Decoded 2 app entries"}));
-        // One plain GET each, nothing beyond the headers Qt sends by itself.
-        const QSet<QByteArray> defaults{"host", "connection", "accept-encoding", "accept-language",
-                                        "user-agent"};
-        for (const QByteArray& head : store.requestHeads()) {
-            QList<QByteArray> lines = head.split('\n');
-            QVERIFY2(lines.takeFirst().startsWith("GET "), head.constData());
-            for (const QByteArray& line : lines)
-                QVERIFY2(defaults.contains(line.left(line.indexOf(':')).trimmed().toLower()),
-                         line.constData());
-        }
     }
 
     void httpFetcher_bodyLimit_refusesOnlyWhatIsOver_data() {
@@ -441,7 +352,6 @@ private slots:
         QTest::addColumn<bool>("announced");
         QTest::addColumn<bool>("refused");
         QTest::newRow("at the limit, not announced") << 4096 << false << false;
-        QTest::newRow("one byte over") << 4097 << true << true;
         QTest::newRow("one byte over, not announced") << 4097 << false << true;
     }
     void httpFetcher_bodyLimit_refusesOnlyWhatIsOver() {
