@@ -20,6 +20,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <sqlite3.h>
 
@@ -228,6 +229,30 @@ private slots:
         QTRY_VERIFY(console.contains(u"📋 Found 4 incomplete apps, adding to queue..."_s));
         QCOMPARE(queued,
                  (QStringList{"no description", "not fetched", "empty screenshots", "no screenshots"}));
+        collector.detailsQueue().clearQueue();
+    }
+
+    // The hourly timer: one per collector however often it is started, gone when stopped.
+    void startAndStop_runOnceAndKeepOneTimer() {
+        serveFeeds(entries(1, 3));
+        AppCollectorService::Timing timing = fast();
+        timing.interval = 400ms;
+        AppCollectorService collector(context(), timing);
+        ConsoleCapture console;
+        const auto runs = [&] { return console.linesStartingWith(u"🔄 Starting"_s).size(); };
+        collector.startCollecting();
+        QTimer* timer = collector.timer();
+        collector.startCollecting();
+        QCOMPARE(collector.timer(), timer);
+        QTRY_COMPARE(collector.statusMessage(), u"✓ Saved 3 new apps, skipped 0 duplicates"_s);
+        QCOMPARE(runs(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(runs(), 2, 3000); // started by the timer
+        collector.stopCollecting();
+        QVERIFY(!collector.timer());
+        QTRY_VERIFY(console.lines().last() != u"🔄 Starting to fetch new apps..."_s);
+        const qsizetype stopped = runs();
+        QTest::qWait(900);
+        QCOMPARE(runs(), stopped);
         collector.detailsQueue().clearQueue();
     }
 
