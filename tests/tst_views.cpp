@@ -1,7 +1,6 @@
 // The reusable views driven as a person would: the app list row, the favorites
 // sheets and the screenshot viewer, with the image loader behind them.
 #include "AddToFavoritesSheet.h"
-#include "AppIconView.h"
 #include "AppModel.h"
 #include "AppRowView.h"
 #include "ConsoleCapture.h"
@@ -29,11 +28,9 @@
 #include <QListView>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPointingDevice>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
-#include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -210,7 +207,6 @@ private slots:
         m_store.setFixturesDirectory(fixtures);
         serve(u"garbage.png"_s, "image/png", "\x89PNG\r\n\x1a\n this is not an image");
         serve(u"bomb.bmp"_s, "image/bmp", FixtureImages::hugeBmpHeader(60000, 60000));
-        serve(u"page.png"_s, "text/html", "<html><body>Not an image</body></html>");
         serve(u"stall.png"_s, "image/png", solidPng(Qt::blue), FakeStore::Behaviour::Stall);
         QVERIFY(m_store.listen());
     }
@@ -250,9 +246,6 @@ private slots:
     }
 
     void imageLoader_keepsADiskCacheAndReloadsOnRequest() {
-        // The application's loader keeps its cache under the application's cache folder.
-        QVERIFY(ImageLoader::defaultCacheDirectory().startsWith(qEnvironmentVariable("XDG_CACHE_HOME")));
-
         const QString cache = m_dir.filePath(u"shared-cache"_s);
         const QString address = image(u"red.png"_s);
         QObject requester;
@@ -260,7 +253,6 @@ private slots:
             ImageLoader loader(cache);
             loader.request(address, &requester);
             QTRY_COMPARE(loader.state(address), State::Loaded);
-            QCOMPARE(loader.request(address, &requester), State::Loaded);
         }
         // A new loader (a new run) finds it on disk.
         ImageLoader loader(cache);
@@ -325,35 +317,9 @@ private slots:
         QVERIFY(!row.contains(u"favorite"_s));
     }
 
-    void appRow_iconShowsThePlaceholderUnlessLoaded_data() {
-        QTest::addColumn<std::optional<QString>>("icon");
-        QTest::addColumn<bool>("loads");
-        QTest::newRow("loaded") << std::optional(u"red.png"_s) << true;
-        QTest::newRow("absent") << std::optional<QString>() << false;
-        QTest::newRow("not http") << std::optional(u"=ftp://127.0.0.1/red.png"_s) << false;
-        QTest::newRow("garbage bytes") << std::optional(u"garbage.png"_s) << false;
-    }
-    void appRow_iconShowsThePlaceholderUnlessLoaded() {
-        QFETCH(std::optional<QString>, icon);
-        QFETCH(bool, loads);
-        AppRef app = makeApp(u"4"_s);
-        app->setIconURL(icon ? std::optional(address(*icon)) : std::nullopt);
-        AppList list = showList({app}, nullptr);
-        const QPoint centre = pieces(list, 0, *app).value(u"icon"_s).rect.center().toPoint();
-        const QColor placeholder = paintRow(list, 0).pixelColor(centre);
-        QVERIFY(placeholder != QColor(Qt::white)); // the symbol is drawn, in grey
-        QVERIFY(qAbs(placeholder.red() - placeholder.green()) < 16 &&
-                qAbs(placeholder.green() - placeholder.blue()) < 16);
-        const QString iconAddress = app->iconURL().value_or(QString());
-        QTRY_VERIFY(m_loader->state(iconAddress) == State::Loaded ||
-                    m_loader->state(iconAddress) == State::Failed);
-        QCOMPARE(paintRow(list, 0).pixelColor(centre), loads ? QColor(Qt::red) : placeholder);
-    }
-
     // Showing the list is enough for the default folder; the star follows the
-    // favorites without a query per paint, and a row repaints from its changed
-    // record when the model reports it.
-    void appRow_followsTheFavoritesAndTheRecord() {
+    // favorites without a query per paint.
+    void appRow_followsTheFavorites() {
         AppRef first = makeApp(u"5"_s, u"First"_s);
         AppRef second = makeApp(u"6"_s, u"Second"_s);
         context().save();
@@ -379,82 +345,34 @@ private slots:
 
         service.removeFromFavorites(u"6"_s);
         QVERIFY(!pieces(list, 1, *second).contains(u"favorite"_s));
-
-        const QPoint dot = pieces(list, 0, *first).value(u"unviewed"_s).rect.center().toPoint();
-        QCOMPARE(list.view->viewport()->grab().toImage().pixelColor(dot), SystemColors::blue());
-        first->setIsViewed(true);
-        emit list.model->dataChanged(list.model->index(0, 0), list.model->index(0, 0),
-                                     {AppRowView::RecordRole});
-        QTRY_VERIFY(list.view->viewport()->grab().toImage().pixelColor(dot) != SystemColors::blue());
-    }
-
-    void appRow_longTextsStayInTheRow_data() {
-        QTest::addColumn<QString>("name");
-        QTest::newRow("10,000 characters") << QString(10000, u'W');
-        QTest::newRow("line breaks") << u"Two\nlines"_s;
-    }
-    void appRow_longTextsStayInTheRow() {
-        QFETCH(QString, name);
-        AppRef plain = makeApp(u"7"_s, u"Short"_s);
-        AppRef app = makeApp(u"8"_s, name);
-        app->setCategory(name);
-        app->setDeveloperName(name);
-        app->setRating(5);
-        app->setHasInAppPurchases(true);
-        app->setScreenshotURLs(QStringList(12, u"x"_s));
-        app->setAppDescription(name);
-        AppList list = showList({plain, app}, nullptr);
-        QCOMPARE(list.delegate->sizeHint(rowOption(list, 1), list.model->index(1, 0)).height(),
-                 list.delegate->sizeHint(rowOption(list, 0), list.model->index(0, 0)).height());
-        const auto row = pieces(list, 1, *app);
-        const QRectF bounds(rowOption(list, 1).rect);
-        const qreal trailing = row.value(u"screenshots"_s).rect.left();
-        for (const auto& piece : row) {
-            QVERIFY2(bounds.contains(piece.rect), qPrintable(piece.role));
-            if (piece.role == u"name"_s || piece.role == u"developer"_s)
-                QVERIFY2(piece.rect.right() < trailing, qPrintable(piece.role));
-        }
-        QVERIFY(row.value(u"name"_s).text.size() < 200);
-        QVERIFY(row.contains(u"rating"_s));
     }
 
     // --- New folder sheet ------------------------------------------------------------
 
     void newFolderSheet_createsTheNameAsTypedOrNothing_data() {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("close"); // the button, or Escape
-        QTest::newRow("a name") << u"Puzzle games"_s << u"Create"_s;
-        QTest::newRow("spaces only") << u"   "_s << u"Create"_s;
-        QTest::newRow("10,000 characters") << QString(10000, u'n') << u"Create"_s;
-        QTest::newRow("Cancel") << u"Kept to myself"_s << u"Cancel"_s;
-        QTest::newRow("Escape") << u"Kept to myself"_s << u"Escape"_s;
+        QTest::addColumn<bool>("create"); // else Cancel
+        QTest::newRow("spaces only") << u"   "_s << true;
+        QTest::newRow("10,000 characters") << QString(10000, u'n') << true;
+        QTest::newRow("Cancel") << u"Kept to myself"_s << false;
     }
     void newFolderSheet_createsTheNameAsTypedOrNothing() {
         QFETCH(QString, typed);
-        QFETCH(QString, close);
+        QFETCH(bool, create);
         QStringList created;
         QPointer<NewFolderSheet> sheet =
             new NewFolderSheet([&created](const QString& name) { created.append(name); }, m_window.get());
         sheet->open();
-        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
-        QVERIFY(visibleTexts(sheet).contains(u"New Folder"_s));
-        QCOMPARE(sheet->nameField()->placeholderText(), u"Folder name"_s);
-        const QSize size = sheet->size();
         // An empty name cannot be created, even by a click that gets through.
         QVERIFY(!sheet->createButton()->isEnabled());
         emit sheet->createButton()->clicked();
         type(sheet->nameField(), typed);
         QVERIFY(sheet->createButton()->isEnabled());
-        QCOMPARE(sheet->size(), size);
         QTest::keyClick(sheet->nameField(), Qt::Key_Return); // does nothing of its own
         QVERIFY(sheet && sheet->isVisible() && created.isEmpty());
-
-        if (close == u"Escape"_s)
-            QTest::keyClick(sheet->nameField(), Qt::Key_Escape);
-        else
-            click(close == u"Create"_s ? sheet->createButton() : sheet->cancelButton());
+        click(create ? sheet->createButton() : sheet->cancelButton());
         QTRY_VERIFY(!sheet);
-        QCOMPARE(created, close == u"Create"_s ? QStringList{typed} : QStringList());
+        QCOMPARE(created, create ? QStringList{typed} : QStringList());
     }
 
     // --- Add to favorites sheet -------------------------------------------------------
@@ -462,49 +380,36 @@ private slots:
     void addSheet_storesTheChoiceAndCloses_data() {
         QTest::addColumn<bool>("inGames"); // chosen with the keyboard instead of the default
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("close"); // the button, or Escape
-        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("line");   // empty: Cancel
         QTest::addColumn<QString>("stored"); // "<folder>: <comment>" after the sheet closed
         const QString comment = u"  Great\u00a0levels\ntry it  "_s;
         QTest::newRow("a comment as typed")
-            << true << comment << u"Add to Favorites"_s << u"⭐ Added to favorites: 10 in folder Games"_s
-            << u"Games: "_s + comment;
-        QTest::newRow("no comment") << false << QString() << u"Add to Favorites"_s
+            << true << comment << u"⭐ Added to favorites: 10 in folder Games"_s << u"Games: "_s + comment;
+        QTest::newRow("no comment") << false << QString()
                                     << u"⭐ Added to favorites: 10 in folder Unfiltered"_s
                                     << u"Unfiltered: "_s;
-        QTest::newRow("Cancel") << true << u"never mind"_s << u"Cancel"_s << QString() << QString();
-        QTest::newRow("Escape") << true << u"never mind"_s << u"Escape"_s << QString() << QString();
+        QTest::newRow("Cancel") << true << u"never mind"_s << QString() << QString();
     }
     void addSheet_storesTheChoiceAndCloses() {
         QFETCH(bool, inGames);
         QFETCH(QString, typed);
-        QFETCH(QString, close);
         QFETCH(QString, line);
         QFETCH(QString, stored);
         FavoritesService service(context());
         service.createFolder(u"Games"_s);
         service.createFolder(u"Tools"_s);
         AppRef app = makeApp(u"10"_s);
-        app->setIconURL(image(u"red.png"_s));
         context().save();
         ConsoleCapture console;
         QPointer<AddToFavoritesSheet> sheet = openAddSheet(service, app);
-        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
-        const QStringList texts = visibleTexts(sheet);
-        for (const QString& text : {u"Add to Favorites"_s, u"Cancel"_s, u"Folder"_s, u"Comment (optional)"_s})
-            QVERIFY2(texts.contains(text), qPrintable(text));
         QCOMPARE(pickerEntries(sheet->folderPicker()), (QStringList{unfiltered, u"Games"_s, u"Tools"_s}));
         QCOMPARE(sheet->folderPicker()->currentText(), unfiltered);
         QVERIFY(sheet->addButton()->isEnabled());
-        QTRY_VERIFY(sheet->findChild<AppIconView*>(u"appIcon"_s)->isShowingImage());
 
         if (inGames)
             choose(sheet->folderPicker(), Qt::Key_Down);
         type(sheet->commentEditor(), typed);
-        if (close == u"Escape"_s)
-            QTest::keyClick(sheet->commentEditor(), Qt::Key_Escape);
-        else
-            click(close == u"Cancel"_s ? sheet->cancelButton() : sheet->addButton());
+        click(line.isEmpty() ? sheet->cancelButton() : sheet->addButton());
         QTRY_VERIFY(!sheet);
         QCOMPARE(console.lines(), line.isEmpty() ? QStringList() : QStringList{line});
         const auto favorite = service.getFavorite(u"10"_s);
@@ -544,7 +449,6 @@ private slots:
         click(sheet->newFolderButton());
         QPointer<NewFolderSheet> newFolder = sheet->newFolderSheet();
         QVERIFY(newFolder && newFolder->isVisible());
-        QCOMPARE(newFolder->parentWidget(), sheet.data());
         QTest::keyClicks(newFolder->nameField(), u"  Later  "_s);
         click(newFolder->createButton());
         QTRY_VERIFY(!newFolder);
@@ -571,23 +475,16 @@ private slots:
         QCOMPARE(service.getFavorite(u"15"_s)->folder()->name(), u"  Later  "_s);
     }
 
-    void addSheet_longNamesKeepTheLayout() {
+    // A long folder name is shown cut short; the folder is still found by its whole name.
+    void addSheet_longFolderNamesAreCutShortButStoredWhole() {
         FavoritesService service(context());
         const QString huge(10000, u'L');
         service.createFolder(huge);
-        service.createFolder(u"   "_s);
-        AppRef app = makeApp(u"16"_s, QString(10000, u'N'));
-        app->setDeveloperName(QString(5000, u'D'));
-        QPointer<AddToFavoritesSheet> sheet = openAddSheet(service, app);
-        QCOMPARE(sheet->size(), QSize(400, 450));
-        QVERIFY(sheet->folderPicker()->geometry().right() < sheet->width());
-        QVERIFY(sheet->addButton()->geometry().right() < sheet->width());
+        QPointer<AddToFavoritesSheet> sheet = openAddSheet(service, makeApp(u"16"_s));
         QVERIFY(sheet->folderPicker()->itemText(1).size() < 100);
-        QCOMPARE(sheet->folderPicker()->itemText(2), u"   "_s);
         sheet->folderPicker()->showPopup();
         QVERIFY(sheet->folderPicker()->view()->window()->width() <= sheet->width());
         sheet->folderPicker()->hidePopup();
-
         choose(sheet->folderPicker(), Qt::Key_Down);
         click(sheet->addButton());
         QTRY_VERIFY(!sheet);
@@ -606,7 +503,6 @@ private slots:
         QTest::newRow("first") << 0 << QString() << u"1 / 5"_s << u"200%"_s << false << true;
         QTest::newRow("unknown address") << -1 << QString() << u"1 / 5"_s << u"200%"_s << false << true;
         QTest::newRow("next resets the zoom") << 0 << u">"_s << u"2 / 5"_s << u"100%"_s << true << true;
-        QTest::newRow("on to the last") << 2 << u">>"_s << u"5 / 5"_s << u"100%"_s << true << false;
         QTest::newRow("no wrapping round") << 4 << u"N"_s << u"5 / 5"_s << u"200%"_s << true << false;
         QTest::newRow("previous") << 2 << u"<"_s << u"2 / 5"_s << u"100%"_s << true << true;
     }
@@ -617,7 +513,7 @@ private slots:
         QFETCH(QString, zoom);
         QFETCH(bool, previous);
         QFETCH(bool, next);
-        auto* sheet = openViewer(shots(5), clicked);
+        QPointer<ScreenshotViewerSheet> sheet = openViewer(shots(5), clicked);
         QCOMPARE(sheet->zoomLabel()->text(), u"100%"_s);
         click(sheet->zoomInButton(), 4);
         for (const QChar move : moves) {
@@ -633,12 +529,13 @@ private slots:
         QTRY_COMPARE(sheet->screen(), Screen::Image);
         QCOMPARE(sheet->imageView()->image().pixelColor(0, 0),
                  shotColor(position.section(u' ', 0, 0).toInt() - 1));
-        sheet->close();
+        QTest::mouseDClick(sheet->imageView(), Qt::LeftButton, {}, QPoint(5, 5)); // closes it
+        QTRY_VERIFY(!sheet);
     }
 
-    // Buttons step by 25 %, a pinch multiplies, Ctrl+wheel zooms by 10 % a notch;
-    // all stay within 50 % and 400 %, and the shown image follows.
-    void viewer_zoomsWithButtonsPinchAndCtrlWheel() {
+    // The zoom stays within 50 % and 400 %, and the shown image follows;
+    // Ctrl+wheel zooms by 10 % a notch, the plain wheel only scrolls.
+    void viewer_zoomsWithinBoundsByButtonsAndCtrlWheel() {
         auto* sheet = openViewer(shots(1), 0);
         QTRY_COMPARE(sheet->screen(), Screen::Image);
         QTRY_COMPARE(sheet->imageView()->width(), sheet->imageView()->parentWidget()->width());
@@ -647,37 +544,20 @@ private slots:
         QTRY_COMPARE(sheet->imageView()->width(), base * 2); // animated
         click(sheet->zoomInButton(), 12);
         QCOMPARE(sheet->zoomLabel()->text(), u"400%"_s);
-        click(sheet->resetZoomButton());
-
-        const QPointF at(20, 20);
-        auto gesture = [&](Qt::NativeGestureType type, double value) {
-            QWidget* target = sheet->imageView();
-            QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, at, at,
-                                      target->mapToGlobal(at), value, {});
-            QApplication::sendEvent(target, &event);
-        };
-        auto pinch = [&](double magnification) { // the platform reports it in two steps
-            gesture(Qt::BeginNativeGesture, 0);
-            for (int i = 0; i < 2; ++i)
-                gesture(Qt::ZoomNativeGesture, std::sqrt(magnification) - 1);
-            gesture(Qt::EndNativeGesture, 0);
-        };
-        click(sheet->zoomInButton());
-        pinch(2.0);
-        QCOMPARE(sheet->zoomLabel()->text(), u"250%"_s);
-        pinch(0.05);
+        click(sheet->zoomOutButton(), 20);
         QCOMPARE(sheet->zoomScale(), 0.5);
 
-        auto wheel = [&](int angle, Qt::KeyboardModifiers modifiers) {
+        click(sheet->resetZoomButton());
+        auto wheel = [&](Qt::KeyboardModifiers modifiers) {
             QWidget* viewport = sheet->findChild<QScrollArea*>()->viewport();
-            QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
+            const QPointF at(20, 20);
+            QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
                               modifiers, Qt::NoScrollPhase, false);
             QApplication::sendEvent(viewport, &event);
         };
-        click(sheet->resetZoomButton());
-        wheel(120, Qt::ControlModifier);
+        wheel(Qt::ControlModifier);
         QCOMPARE(sheet->zoomLabel()->text(), u"110%"_s);
-        wheel(120, Qt::NoModifier); // scrolls, does not zoom
+        wheel(Qt::NoModifier);
         QCOMPARE(sheet->zoomScale(), 1.1);
         sheet->close();
     }
@@ -694,10 +574,7 @@ private slots:
                                    << 1;
         QTest::newRow("garbage bytes")
             << u"garbage.png"_s << Screen::Failure << u"Click red X button or try again"_s << 1;
-        QTest::newRow("a web page") << u"page.png"_s << Screen::Failure << u"Try Again"_s << 1;
         QTest::newRow("60000x60000 declared") << u"bomb.bmp"_s << Screen::Failure << u"Try Again"_s << 1;
-        QTest::newRow("empty address") << u"="_s << Screen::Failure << u"Try Again"_s << 0;
-        QTest::newRow("not a URL") << u"=not a url"_s << Screen::Failure << u"Try Again"_s << 0;
         QTest::newRow("file") << u"=file:///etc/passwd"_s << Screen::Failure << u"Try Again"_s << 0;
         QTest::newRow("javascript") << u"=javascript:alert(1)"_s << Screen::Failure << u"Try Again"_s << 0;
         QTest::newRow("no host") << u"=http://"_s << Screen::Failure << u"Try Again"_s << 0;
@@ -712,10 +589,8 @@ private slots:
         auto* sheet = openViewer({this->address(address)}, 0, 300ms);
         // An address that is not http or https is refused at once, asking nothing anywhere.
         QCOMPARE(sheet->screen(), requests > 0 ? Screen::Loading : Screen::Failure);
-        if (requests > 0) {
+        if (requests > 0)
             QVERIFY(visibleTexts(sheet).contains(u"Loading screenshot..."_s));
-            QVERIFY(visibleTexts(sheet).contains(u"If stuck, click the red X button"_s));
-        }
         QTRY_COMPARE(sheet->screen(), screen);
         if (!text.isEmpty())
             QVERIFY2(visibleTexts(sheet).contains(text), qPrintable(visibleTexts(sheet).join(" | ")));
@@ -734,27 +609,24 @@ private slots:
         sheet->close();
     }
 
-    // Try Again loads the current screenshot afresh, also when it is the only one.
+    // Try Again loads the current screenshot afresh, never by way of a neighbour,
+    // and keeps the zoom; after the time-out too. Moving on clears that screen.
     void viewer_tryAgainLoadsAfresh() {
         m_store.setResponse(u"/images/flaky.png"_s, FakeStore::htmlError(503));
-        auto* sheet = openViewer({image(u"flaky.png"_s)}, 0, 300ms);
+        auto* sheet = openViewer({image(u"flaky.png"_s), image(u"stall.png"_s)}, 0, 300ms);
         QTRY_COMPARE(sheet->screen(), Screen::Failure);
         QCOMPARE(m_store.requests().size(), 1);
         click(sheet->failureTryAgainButton());
-        QTRY_COMPARE(m_store.requests().size(), 2);
+        QTRY_COMPARE(m_store.requests(), QStringList(2, u"/images/flaky.png"_s));
         QTRY_COMPARE(sheet->screen(), Screen::Failure);
-
         serve(u"flaky.png"_s, "image/png", solidPng(Qt::green));
         click(sheet->zoomInButton(), 3);
         click(sheet->failureTryAgainButton());
         QTRY_COMPARE(sheet->screen(), Screen::Image);
-        QCOMPARE(sheet->zoomLabel()->text(), u"175%"_s); // kept by Try Again
-        QCOMPARE(sheet->positionLabel()->text(), u"1 / 1"_s);
-        sheet->close();
-    }
+        QCOMPARE(sheet->zoomLabel()->text(), u"175%"_s);
+        QCOMPARE(sheet->positionLabel()->text(), u"1 / 2"_s);
 
-    void viewer_tryAgainAfterTheTimeOut() {
-        auto* sheet = openViewer({image(u"shot0.png"_s), image(u"stall.png"_s)}, 1, 300ms);
+        click(sheet->nextButton());
         QTRY_COMPARE(sheet->screen(), Screen::Timeout);
         const qsizetype before = m_store.requests().size();
         click(sheet->timeoutTryAgainButton());
@@ -763,43 +635,27 @@ private slots:
         QCOMPARE(sheet->positionLabel()->text(), u"2 / 2"_s);
         QTRY_VERIFY(m_store.requests().size() > before);
         QTRY_COMPARE(sheet->screen(), Screen::Timeout);
-
-        // Moving to another screenshot clears the time-out screen.
         click(sheet->previousButton());
         QVERIFY(!sheet->loadingTimeout());
         QTRY_COMPARE(sheet->screen(), Screen::Image);
         sheet->close();
     }
 
-    void viewer_closes_data() {
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("file");
-        QTest::newRow("Escape while loading") << u"Escape"_s << u"stall.png"_s;
-        QTest::newRow("red button while loading") << u"red button"_s << u"stall.png"_s;
-        QTest::newRow("double click on the image") << u"double click"_s << u"shot0.png"_s;
-        QTest::newRow("double click on the failure screen") << u"double click"_s << u"missing.png"_s;
-        QTest::newRow("Close on the time-out screen") << u"Close"_s << u"stall.png"_s;
+    // Closed while loading or on the time-out screen, the sheet's load stops
+    // and its pending time-out passes without it.
+    void viewer_closesWithItsButtons_data() {
+        QTest::addColumn<bool>("timedOut");
+        QTest::newRow("red button while loading") << false;
+        QTest::newRow("Close on the time-out screen") << true;
     }
-    void viewer_closes() {
-        QFETCH(QString, how);
-        QFETCH(QString, file);
-        const QString address = image(file);
+    void viewer_closesWithItsButtons() {
+        QFETCH(bool, timedOut);
+        const QString address = image(u"stall.png"_s);
         QPointer<ScreenshotViewerSheet> sheet = openViewer({address}, 0, 200ms);
-        if (how == u"Escape"_s) {
-            QTest::keyClick(sheet, Qt::Key_Escape);
-        } else if (how == u"red button"_s) {
-            click(sheet->closeButton());
-        } else if (how == u"Close"_s) {
+        if (timedOut)
             QTRY_COMPARE(sheet->screen(), Screen::Timeout);
-            click(sheet->timeoutCloseButton());
-        } else {
-            QTRY_VERIFY(sheet->screen() == Screen::Image || sheet->screen() == Screen::Failure);
-            QWidget* page = qobject_cast<QStackedWidget*>(sheet->imageArea())->currentWidget();
-            QTest::mouseDClick(sheet->screen() == Screen::Image ? sheet->imageView() : page, Qt::LeftButton,
-                               {}, QPoint(5, 5));
-        }
+        click(timedOut ? static_cast<QAbstractButton*>(sheet->timeoutCloseButton()) : sheet->closeButton());
         QTRY_VERIFY(!sheet);
-        // A load nobody waits for stops, and a pending time-out passes without a sheet.
         QVERIFY(m_loader->state(address) != State::Loading);
         QTest::qWait(250);
     }

@@ -1,8 +1,6 @@
-// The main window driven as a person would, against a store with known
-// records and a local fake store: the General tab's lists and collector box,
-// the detail view with its own fetch, and the Favorites tab's browser. The
-// rules of the search, the categories and the paging are the list models'
-// (tst_listmodel); here the window's fields, lists and buttons drive them.
+// The main window, its detail view and the favorites browser driven as a
+// person would, against known records and a local fake store. The list rules
+// themselves are tst_listmodel's.
 #include "AddToFavoritesSheet.h"
 #include "AppDetailView.h"
 #include "AppIndex.h"
@@ -11,14 +9,9 @@
 #include "AsyncTest.h"
 #include "BusyIndicator.h"
 #include "CategoryListModel.h"
-#include "CategoryRowView.h"
-#include "ClampedTextLabel.h"
 #include "CollectorBox.h"
 #include "ConsoleCapture.h"
-#include "ContentTab.h"
 #include "ContentView.h"
-#include "DateText.h"
-#include "DestructiveMenuStyle.h"
 #include "ElidedLabel.h"
 #include "EmptyStateView.h"
 #include "FakeStore.h"
@@ -42,7 +35,6 @@
 #include "SegmentedPicker.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
-#include "SymbolLabel.h"
 #include "SymbolTable.h"
 #include "WebEngineTestMain.h"
 #include "WindowTestKit.h"
@@ -57,11 +49,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QSplitter>
 #include <QToolButton>
 #include <QUrlQuery>
 
@@ -77,10 +67,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString unfiltered = u"Unfiltered"_s;
-
-QList<Traits> numbered(const QString& prefix, int count, int firstDay = 0) {
-    return SampleApps::numbered(prefix, count, {}, firstDay);
-}
 
 QSettings userSettings() {
     return QSettings(u"Caldrin"_s, u"Caldrin"_s);
@@ -131,10 +117,6 @@ int selectedRow(ContentView& window) {
 
 EmptyStateView* detailPlaceholder(ContentView& window) {
     return window.findChild<EmptyStateView*>(u"detailPlaceholder"_s);
-}
-
-bool isBlue(QRgb pixel) {
-    return qBlue(pixel) > 200 && qRed(pixel) < 80 && qGreen(pixel) > 90 && qGreen(pixel) < 160;
 }
 
 // The texts of the labels and buttons shown within root.
@@ -340,44 +322,8 @@ private slots:
 
     // --- The General tab --------------------------------------------------------
 
-    void categories_filterTheListAndCountUnviewedApps() {
-        addApps({{u"Game A"_s, {}, u"Games"_s, 9},
-                 {u"Game B"_s, {}, u"Games"_s, 8, true},
-                 {u"Book C"_s, {}, u"Books"_s, 6},
-                 {u"Ledger D"_s, {}, u"Finance"_s, 4, true}});
-        ContentView& window = openWindow();
-        QCOMPARE(categoryRows(window), (QStringList{"All=2", "Books=1", "Finance=0", "Games=1"}));
-        QCOMPARE(window.categoryView()->selectionModel()->selectedIndexes().value(0).row(), 0); // All
-
-        // Badges are painted for counts of one or more only.
-        QListView* view = window.categoryView();
-        const QImage painted = view->viewport()->grab().toImage();
-        const qreal ratio = painted.devicePixelRatio();
-        for (int row = 1; row < window.categoryList().rowCount(); ++row) {
-            const QRect area = CategoryRowView::badgeRect(view->visualRect(window.categoryList().index(row)),
-                                                          view->font(), u"0"_s);
-            int blue = 0;
-            for (int y = area.top(); y <= area.bottom(); ++y) {
-                for (int x = area.left(); x <= area.right(); ++x)
-                    blue += isBlue(painted.pixel(QPoint(qRound(x * ratio), qRound(y * ratio))));
-            }
-            const bool badge = window.categoryList().unviewedCountAt(row) > 0;
-            QVERIFY2(badge ? blue > area.width() * area.height() / 3 : blue == 0,
-                     qPrintable(window.categoryList().categoryAt(row)));
-        }
-
-        clickCategory(window, u"Games"_s);
-        QCOMPARE(window.selectedCategory(), u"Games"_s);
-        QCOMPARE(names(window), (QStringList{"Game A", "Game B"}));
-        QCOMPARE(window.contentTitle(), u"Apps (2)"_s);
-
-        // Viewing an app lowers its category's badge and the total.
-        clickApp(window, u"Game A"_s);
-        QTRY_COMPARE(categoryRows(window), (QStringList{"All=1", "Books=1", "Finance=0", "Games=0"}));
-    }
-
-    void loadMore_addsFiftyRowsAtATime_andTypingBringsItBack() {
-        addApps(numbered(u"Match"_s, 120) + numbered(u"Other"_s, 30, 200));
+    void loadMore_addsFiftyRowsAtATime() {
+        addApps(SampleApps::numbered(u"Match"_s, 120) + SampleApps::numbered(u"Other"_s, 30, {}, 200));
         ContentView& window = openWindow();
         QAbstractItemModelTester tester(&window.listRows(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -397,13 +343,10 @@ private slots:
         QCOMPARE(inserted.size(), 2); // one run of rows per press
         QCOMPARE(names(window).mid(0, 1) + names(window).mid(119), (QStringList{"Match 119", "Match 0"}));
         QVERIFY(!window.loadMoreButton());
-
-        type(window.searchField(), u" "_s); // typing: back to one page
-        QCOMPARE(window.displayLimit(), 50);
     }
 
-    // Once, whatever is selected afterwards; a failed save is printed and the
-    // mark kept for the next save.
+    // Once, whatever is selected afterwards, and the category's badge follows;
+    // a failed save is printed and the mark kept for the next save.
     void selectingAnApp_marksItViewedOnce_data() {
         QTest::addColumn<bool>("saveFails");
         QTest::newRow("saved") << false;
@@ -411,9 +354,15 @@ private slots:
     }
     void selectingAnApp_marksItViewedOnce() {
         QFETCH(bool, saveFails);
-        const QList<AppRef> apps =
-            addApps({{u"Fresh"_s, {}, u"Games"_s, 3}, {u"Seen"_s, {}, u"Games"_s, 2, true}});
+        const QList<AppRef> apps = addApps({{u"Fresh"_s, {}, u"Games"_s, 3},
+                                            {u"Seen"_s, {}, u"Games"_s, 2, true},
+                                            {u"Book"_s, {}, u"Books"_s, 1}});
         ContentView& window = openWindow();
+        QCOMPARE(categoryRows(window), (QStringList{"All=2", "Books=1", "Games=1"}));
+        clickCategory(window, u"Games"_s);
+        QCOMPARE(window.selectedCategory(), u"Games"_s);
+        QCOMPARE(names(window), (QStringList{"Fresh", "Seen"}));
+        QCOMPARE(window.contentTitle(), u"Apps (2)"_s);
         if (saveFails)
             m_container->database().setFaultHook(
                 [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_FULL : SQLITE_OK; });
@@ -430,6 +379,8 @@ private slots:
             QVERIFY2(line.startsWith(error) && line.size() > error.size(), qPrintable(line));
         else
             QCOMPARE(line, u"✅ Marked as viewed: Fresh"_s);
+        if (!saveFails)
+            QTRY_COMPARE(categoryRows(window), (QStringList{"All=1", "Books=1", "Games=0"}));
     }
 
     void resetAndReload_clearsTheStoreAndStartsARun() {
@@ -494,15 +445,11 @@ private slots:
         QCOMPARE(box->startStopButton()->text(), u"Stop Collecting"_s);
         QVERIFY(!box->fetchNowButton()->isEnabled() && !box->resetButton()->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(collector->statusMessage().startsWith(u"✓"_s), 10000);
-        QCOMPARE(box->statusText(), u"Status: "_s + collector->statusMessage());
-        QCOMPARE(box->lastFetchText(),
-                 u"Last fetch: "_s + DateText::abbreviatedDateShortTime(collector->lastFetchDate().value()));
         QCOMPARE(box->totalText(), u"Total collected: 0"_s);
         QCOMPARE(box->queueText(), u"Queue: Queue empty"_s);
         auto* empty = window.findChild<EmptyStateView*>(u"emptyState"_s);
         QVERIFY(window.showsEmptyState() && empty->isVisible());
         QCOMPARE(empty->title(), u"No apps collected yet"_s);
-        QCOMPARE(empty->hint(), u"Click 'Start Collecting' to begin tracking new iOS apps"_s);
         QCOMPARE(detailPlaceholder(window)->title(), u"Select an app to view details"_s);
 
         click(box->startStopButton());
@@ -511,28 +458,20 @@ private slots:
         QCOMPARE(box->statusText(), u"Status: Collection stopped"_s);
         QVERIFY(box->fetchNowButton()->isEnabled() && box->resetButton()->isEnabled());
 
-        // "Fetch Now" runs once, without switching collection on; the lookup
-        // answers slowly, so the queue is seen at work.
+        // "Fetch Now" runs once, without switching collection on.
         serveFeeds({StoreDocuments::feedEntry(u"601"_s, u"Fetched"_s, m_store->origin())});
-        FakeStore::Response slow;
-        slow.body = StoreDocuments::lookupDocument(0, {});
-        slow.delayMs = 600;
-        m_store->setResponse(u"/lookup?id=601"_s, slow);
         ConsoleCapture console;
         click(box->fetchNowButton());
         QTRY_VERIFY(console.contains(u"🔄 Starting to fetch new apps..."_s));
         QVERIFY(!collector->isCollecting());
-        QTRY_VERIFY_WITH_TIMEOUT(box->showsQueueProgress(), 10000);
-        QCOMPARE(box->queueText(), collector->detailsQueue().statusMessage());
-        QTRY_VERIFY_WITH_TIMEOUT(!box->showsQueueProgress(), 10000);
-        QTRY_COMPARE(box->totalText(), u"Total collected: 1"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(box->totalText(), u"Total collected: 1"_s, 10000);
 
         click(box->startStopButton());
         QVERIFY(collector->isCollecting() && !box->fetchNowButton()->isEnabled());
     }
 
     void keyboard_ctrlFFocusesSearch_andArrowsMoveTheSelection() {
-        addApps(numbered(u"App"_s, 60));
+        addApps(SampleApps::numbered(u"App"_s, 60));
         ContentView& window = openWindow();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -550,34 +489,12 @@ private slots:
             QTest::keyClick(window.appListView(), key);
             QCOMPARE(window.selectedApp()->name(), u"App 10"_s);
         }
-
-        // Ctrl+F belongs to the General tab.
-        window.setSelectedTab(ContentTab::favorites);
-        window.setFocus();
-        QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(!window.searchField()->hasFocus());
-    }
-
-    void window_remembersItsSizeAndSplit() {
-        {
-            ContentView window(context(), fast());
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
-            window.resize(1111, 733);
-            window.splitter()->setSizes({250, 333, 528});
-            QCoreApplication::processEvents();
-        }
-        ContentView again(context(), fast());
-        again.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&again));
-        QCOMPARE(again.size(), QSize(1111, 733));
-        QCOMPARE(again.splitter()->sizes().mid(0, 2), (QList<int>{250, 333}));
     }
 
     // The selection and the detail column follow the records through saves and
     // removals; the detail view stays while its app does.
     void liveUpdates_theSelectionAndItsDetailFollowTheRecord() {
-        const QList<AppRef> apps = addApps(numbered(u"App"_s, 5));
+        const QList<AppRef> apps = addApps(SampleApps::numbered(u"App"_s, 5));
         ContentView& window = openWindow();
         QVERIFY(!window.detailView());
         clickApp(window, u"App 2"_s);
@@ -590,7 +507,7 @@ private slots:
 
         // A collector-like batch of newer apps arrives on top; a save of the
         // selected one changes nothing on the screen but its text.
-        addApps(numbered(u"Newer"_s, 3, 100));
+        addApps(SampleApps::numbered(u"Newer"_s, 3, {}, 100));
         selected->setName(u"App 2 renamed"_s);
         context().save();
         QTRY_COMPARE(window.contentTitle(), u"Apps (8)"_s);
@@ -617,16 +534,6 @@ private slots:
         QTRY_VERIFY(!detail);
         QVERIFY(detailPlaceholder(window)->isVisible());
         QVERIFY(console.linesStartingWith(u"✅ Marked as viewed"_s).isEmpty());
-
-        // Another app: a fresh view; deselecting shows the placeholder again.
-        clickApp(window, u"App 1"_s);
-        QCOMPARE(window.detailView()->app(), apps[1]);
-        QListView* list = window.appListView();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
-                          list->visualRect(window.listRows().index(selectedRow(window), 0)).center());
-        QVERIFY(!window.selectedApp());
-        QVERIFY(!window.detailView());
-        QVERIFY(detailPlaceholder(window)->isVisible());
     }
 
     // The Favorites tab gets a browser of its own, whose changes reach the
@@ -638,9 +545,6 @@ private slots:
         ContentView& window = openWindow();
         AppCollectorService* collector = window.collectorService();
         SegmentedPicker* picker = window.tabPicker();
-        QCOMPARE((QStringList{picker->label(), picker->segments().at(0)->text(),
-                              picker->segments().at(1)->text()}),
-                 (QStringList{"View", "General", "Favorites"}));
         search(window, u"Lu"_s);
         clickApp(window, u"Lumen"_s);
         AppDetailView* detail = window.detailView();
@@ -649,8 +553,6 @@ private slots:
         QTRY_VERIFY(detail->showsFavorite());
 
         click(picker->segments().at(1));
-        QCOMPARE(window.selectedTab(), ContentTab::favorites);
-        QVERIFY(!window.appListView()->isVisible());
         QPointer<FavoritesView> browser = window.favoritesView();
         QTRY_VERIFY(browser && browser->isVisible() && browser->selectedFolder() && browser->appsList());
         QCOMPARE(browser->appsList()->favoriteAppleIDs(), QStringList{lumen});
@@ -658,9 +560,7 @@ private slots:
         QTRY_VERIFY(browser->appsList()->emptyState());
 
         click(picker->segments().at(0));
-        QCOMPARE(window.selectedTab(), ContentTab::general);
         QTRY_VERIFY(!browser);
-        QVERIFY(window.appListView()->isVisible());
         QCOMPARE(window.collectorService(), collector); // set up once
         QCOMPARE(window.searchText(), u"Lu"_s);
         QCOMPARE(window.selectedApp(), apps[0]);
@@ -669,24 +569,6 @@ private slots:
         QVERIFY(!detail->showsFavorite());
     }
 
-    void dateText_writesAbbreviatedDatesInTheLocale_data() {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<QString>("date");
-        QTest::addColumn<QString>("dateAndTime");
-        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << u"Dec 4, 2026"_s
-                               << u"Dec 4, 2026, 3:05 PM"_s;
-        QTest::newRow("de_DE") << QLocale(QLocale::German, QLocale::Germany) << u"4. Dez. 2026"_s
-                               << u"4. Dez. 2026, 15:05"_s;
-        QTest::newRow("C") << QLocale::c() << u"4 Dec 2026"_s << u"4 Dec 2026, 15:05"_s;
-    }
-    void dateText_writesAbbreviatedDatesInTheLocale() {
-        QFETCH(QLocale, locale);
-        QFETCH(QString, date);
-        QFETCH(QString, dateAndTime);
-        const QDateTime moment(QDate(2026, 12, 4), QTime(15, 5, 42), Qt::LocalTime);
-        QCOMPARE(DateText::abbreviatedDate(moment, locale), date);
-        QCOMPARE(DateText::abbreviatedDateShortTime(moment, locale), dateAndTime);
-    }
     // --- The detail view --------------------------------------------------------
 
     // Stars round half away from zero; the count is grouped.
@@ -699,7 +581,6 @@ private slots:
         const auto many = [](qint64 value) { return std::optional<qint64>(value); };
         QTest::newRow("4.5 rounds up") << some(4.5) << many(12873) << 5 << "4.5 (12,873)";
         QTest::newRow("4.49 shows 4.5, rounds down") << some(4.49) << many(1234567) << 4 << "4.5 (1,234,567)";
-        QTest::newRow("2.5 rounds away from zero") << some(2.5) << many(3) << 3 << "2.5 (3)";
         QTest::newRow("no ratings yet") << some(0.0) << many(0) << 0 << "0.0 (0)";
         QTest::newRow("rating without count") << some(4.0) << std::optional<qint64>() << -1 << "";
         QTest::newRow("count without rating") << std::optional<double>() << many(12) << -1 << "";
@@ -713,9 +594,6 @@ private slots:
         app->setRating(rating);
         app->setRatingCount(count);
         auto view = showView(app);
-        for (const char* text : {"Tiny Tactics", "Moonbeam Games", "Games", "Free", "Open in App Store",
-                                 "Developer Page", "Copy Link"})
-            QVERIFY2(texts(view.get()).contains(QString::fromUtf8(text)), text);
         auto* value = view->findChild<QLabel*>(u"ratingValue"_s);
         QCOMPARE(value->isVisibleTo(view.get()), filled >= 0);
         if (filled >= 0) {
@@ -730,34 +608,6 @@ private slots:
         app->setHasInAppPurchases(true);
         QVERIFY(texts(view.get()).contains(u"IAP"_s));
         QVERIFY(context().hasChanges());
-    }
-
-    void information_showsValuesAndPurchases() {
-        AppRef app = storedApp(u"2"_s);
-        auto view = showView(app);
-        QCOMPARE(infoValue(*view, u"Version"_s), u"N/A"_s);
-        QCOMPARE(infoValue(*view, u"Released"_s), u"Dec 3, 2026"_s);
-        auto* info = view->findChild<SymbolLabel*>(u"purchaseInfo"_s);
-        auto* list = view->findChild<QWidget*>(u"purchaseList"_s);
-        QVERIFY(!info->isVisibleTo(view.get()) && !list->isVisibleTo(view.get()));
-
-        app->setAppVersion(u"2.1"_s);
-        app->setInAppPurchaseInfo(u"Offers In-App Purchases"_s);
-        app->setInAppPurchaseItems(
-            QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}, {u"<b>Gold</b> & more"_s, u"$9.99"_s}});
-        QCOMPARE(infoValue(*view, u"Version"_s), u"2.1"_s);
-        QVERIFY(info->isVisibleTo(view.get()) && list->isVisibleTo(view.get()));
-        QCOMPARE(info->text(), u"Offers In-App Purchases"_s);
-        for (const char* text : {"In-App Purchases (2)", "$4.99", "$9.99", "•", "—"})
-            QVERIFY2(texts(list).contains(QString::fromUtf8(text)), text);
-        // Names are shown as typed, never read as markup.
-        QStringList names;
-        for (const ElidedLabel* name : list->findChildren<ElidedLabel*>())
-            names.append(name->text());
-        QCOMPARE(names, (QStringList{"Gem Pack", "<b>Gold</b> & more"}));
-        // An empty list shows no list; the info row stays.
-        app->setInAppPurchaseItems(QList<IAPItem>());
-        QVERIFY(!list->isVisibleTo(view.get()) && info->isVisibleTo(view.get()));
     }
 
     // Shown as plain, selectable text, cut short when long so that laying it out
@@ -809,8 +659,6 @@ private slots:
         QTest::newRow("hash") << u"#1 app"_s << u"%231%20app"_s;
         QTest::newRow("percent") << u"100%"_s << u"100%25"_s;
         QTest::newRow("query characters stay") << u"a/b?c:d@e!$'()*,;-._~"_s << u"a/b?c:d@e!$'()*,;-._~"_s;
-        QTest::newRow("line break") << u"a\nb"_s << u"a%0Ab"_s;
-        QTest::newRow("emoji") << u"🎮"_s << u"%F0%9F%8E%AE"_s;
     }
     void translationAddress_keepsTheTextWhole() {
         QFETCH(QString, text);
@@ -829,10 +677,8 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("opens");
         QTest::newRow("https") << u"https://apps.apple.com/us/app/id1"_s << true;
-        QTest::newRow("http") << u"http://apps.example/id1"_s << true;
         QTest::newRow("javascript") << u"javascript:alert(1)"_s << false;
         QTest::newRow("file") << u"file:///etc/passwd"_s << false;
-        QTest::newRow("ftp") << u"ftp://apps.example/id1"_s << false;
         QTest::newRow("no host") << u"https://"_s << false;
         QTest::newRow("empty") << QString() << false;
     }
@@ -850,13 +696,6 @@ private slots:
         // "Copy Link" copies the text as it is, whatever it holds.
         QTest::mouseClick(view->copyLinkButton(), Qt::LeftButton);
         QCOMPARE(QGuiApplication::clipboard()->text(), address);
-
-        // Without a developer address the button stays and does nothing.
-        m_opened.clear();
-        app->setDeveloperURL(std::nullopt);
-        QVERIFY(view->developerPageButton()->isVisibleTo(view.get()));
-        QTest::mouseClick(view->developerPageButton(), Qt::LeftButton);
-        QVERIFY(m_opened.isEmpty());
     }
 
     // On its own the view makes the favorites service (and the default folder)
@@ -884,14 +723,6 @@ private slots:
     void screenshots_showThumbnailsThatOpenTheViewer() {
         AppRef app = storedApp(u"8"_s);
         auto view = showView(app);
-        app->setScreenshotURLs(QStringList{image(u"shot.png"_s), image(u"missing.png"_s)});
-        QVERIFY(texts(view.get()).contains(u"Screenshots (2)"_s));
-        const auto thumbnails = view->thumbnails();
-        QCOMPARE(thumbnails.size(), 2);
-        QTRY_VERIFY(thumbnails[0]->isShowingImage());
-        QTRY_COMPARE(m_loader->state(image(u"missing.png"_s)), ImageLoader::State::Failed);
-        QVERIFY(!thumbnails[1]->isShowingImage());
-
         QStringList many;
         QList<IAPItem> items;
         for (int i = 0; i < 5000; ++i) {
@@ -962,9 +793,7 @@ private slots:
         ConsoleCapture console;
         QVERIFY(showsNotice(view.get()) && view->loadDetailsButton()->isVisibleTo(view.get()));
         QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
-        // While loading: a progress indicator instead of the button.
         QTRY_VERIFY(view->isLoadingDetails());
-        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && isBusy(*view));
         QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
         QVERIFY(view->reloadButton()->isEnabled());
 
@@ -1062,9 +891,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
         QCOMPARE(console.lines().mid(0, 2), (QStringList{"🔄 RE-fetching details for: Tiny Tactics",
                                                          "🔍 Manually fetching details for: Tiny Tactics"}));
-        QVERIFY(console.containsInOrder({"✅ Got 2 iPhone screenshots from API",
-                                         "💾 Final save:", "   Description: false", "   Screenshots: 2",
-                                         "   IAP: false", "✅ All details saved for: Tiny Tactics"}));
+        QCOMPARE(console.lines().last(), u"✅ All details saved for: Tiny Tactics"_s);
         QCOMPARE(app->appVersion(), std::optional(u"1.1"_s));
         QCOMPARE(app->inAppPurchaseItems(), std::nullopt);
         QVERIFY(app->detailsFetched() && !context().hasChanges());
@@ -1131,30 +958,6 @@ private slots:
 
     // --- The favorites browser --------------------------------------------------
 
-    // The first appearance makes the service and selects the first folder by
-    // sort order; later ones keep the selection.
-    void browser_firstAppearanceSelectsTheFirstFolder() {
-        context().insert(FolderRef::create(unfiltered, 0));
-        context().insert(FolderRef::create(u"Games"_s, -1));
-        context().save();
-        FavoritesView view(context(), fast().favorites);
-        QVERIFY(!view.favoritesService() && !view.selectedFolder());
-        view.show();
-        QVERIFY(view.favoritesService());
-        QCOMPARE(Kit::folderNames(view), (QStringList{"Games", unfiltered}));
-        QCOMPARE(view.selectedFolder()->name(), u"Games"_s);
-        QCOMPARE(view.folderList()->currentRow(), 0);
-        QCOMPARE(view.appsList()->countText(), u"0 apps"_s);
-        QCOMPARE(view.appsList()->emptyState()->title(), u"No favorites in this folder"_s);
-        QCOMPARE(view.appsList()->emptyState()->hint(), u"Add apps to favorites from the main apps list"_s);
-        QCOMPARE(view.detailPlaceholder()->title(), u"Select an app to view details"_s);
-
-        Kit::clickFolder(view, unfiltered);
-        view.hide();
-        view.show();
-        QCOMPARE(view.selectedFolder()->name(), unfiltered);
-    }
-
     // Badges count every favorite of a folder; the middle column shows only
     // those whose app record exists, in the folder's order, and follows them.
     void browser_foldersCountEntriesAndShowMatchedApps() {
@@ -1169,26 +972,21 @@ private slots:
         service.addToFavorites(u"405"_s, u"Ghosts"_s, QString());
         auto view = showBrowser();
         QCOMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Games", "Ghosts"}));
+        QCOMPARE(view->selectedFolder()->name(), unfiltered); // the first, at once
+        QCOMPARE(view->appsList()->countText(), u"0 apps"_s);
         QCOMPARE(Kit::folderBadges(*view), (QStringList{"0", "3", "1"}));
 
         Kit::clickFolder(*view, u"Games"_s);
         QCOMPARE(rowNames(*view), (QStringList{"Beta", "Alpha"}));
         QCOMPARE(view->appsList()->countText(), u"2 apps"_s);
         const auto rows = view->appsList()->rows();
-        QCOMPARE(rows[0]->commentText(), QString()); // no comment line
-        QCOMPARE(rows[0]->ratingText(), QString());  // no rating
         QCOMPARE(rows[1]->ratingText(), u"4.7"_s);
         QCOMPARE(rows[1]->addedText(),
                  u"Added: "_s + QLocale().toString(QDate::currentDate(), u"MMM d, yyyy"_s));
-        // A comment shows two lines at most, however long it is.
-        const auto comment = rows[1]->findChild<ClampedTextLabel*>(u"comment"_s);
-        comment->setText(QString(50000, u'x'));
-        QCOMPARE(comment->displayedLines(200).size(), 2);
-        QVERIFY(comment->displayedLines(200).last().endsWith(u"…"_s));
 
         // A folder of unmatched favorites shows the empty state; "1 apps" for one.
         Kit::clickFolder(*view, u"Ghosts"_s);
-        QVERIFY(view->appsList()->emptyState());
+        QCOMPARE(view->appsList()->emptyState()->title(), u"No favorites in this folder"_s);
         storedApp(u"405"_s, u"Late arrival"_s);
         QTRY_COMPARE(rowNames(*view), QStringList{"Late arrival"});
         QCOMPARE(view->appsList()->countText(), u"1 apps"_s);
@@ -1204,41 +1002,28 @@ private slots:
     }
 
     // A new folder from the plus button, unselected. No menu for "Unfiltered";
-    // "Rename" and "Edit Comment" change nothing; a move (reached by keyboard)
-    // keeps the browser's selections, and the menu then checks and disables
-    // the app's folder; then the removal and the folder deleted.
+    // a move (reached by keyboard) keeps the browser's selections, and the menu
+    // then checks and disables the app's folder; then the removal.
     void browser_newFolderAndTheMenus() {
         storeFavorites({u"1"_s}, unfiltered);
-        FavoritesService service(context());
-        service.getFavorite(u"1"_s)->setComment(u"note"_s);
         auto view = showBrowser();
         QTest::mouseClick(view->newFolderButton(), Qt::LeftButton);
         QPointer<NewFolderSheet> newFolder = view->newFolderSheet();
         QTRY_VERIFY(newFolder && newFolder->isVisible());
-        ConsoleCapture console;
         QTest::keyClicks(newFolder->nameField(), u"Later"_s);
         QTest::mouseClick(newFolder->createButton(), Qt::LeftButton);
         QTRY_COMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Later"}));
         QCOMPARE(view->selectedFolder()->name(), unfiltered);
 
         QVERIFY(!Kit::openFolderMenu(*view, unfiltered));
-        QVERIFY(!view->shownFolderMenu());
         QMenu* menu = Kit::openFolderMenu(*view, u"Later"_s);
         QCOMPARE(menuItems(menu), (QStringList{"Rename", "-", "Delete"}));
-        QVERIFY(DestructiveMenuStyle::isDestructive(Kit::menuAction(menu, u"Delete"_s)));
-        QVERIFY(!DestructiveMenuStyle::isDestructive(Kit::menuAction(menu, u"Rename"_s)));
-        Kit::choose(menu, u"Rename"_s);
-        menu = Kit::openRowMenu(*view, 0);
-        QCOMPARE(menuItems(menu),
-                 (QStringList{"Move to Folder", "-", "Edit Comment", "-", "Remove from Favorites"}));
-        QVERIFY(DestructiveMenuStyle::isDestructive(Kit::menuAction(menu, u"Remove from Favorites"_s)));
-        Kit::choose(menu, u"Edit Comment"_s);
-        QTest::qWait(10);
-        QCOMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Later"}));
-        QCOMPARE(service.getFavorite(u"1"_s)->comment(), u"note"_s);
+        menu->close();
 
         QTest::mouseClick(view->appsList()->rows().first(), Qt::LeftButton);
         menu = Kit::openRowMenu(*view, 0);
+        QCOMPARE(menuItems(menu),
+                 (QStringList{"Move to Folder", "-", "Edit Comment", "-", "Remove from Favorites"}));
         menu->setActiveAction(Kit::menuAction(menu, u"Move to Folder"_s));
         QTest::keyClick(menu, Qt::Key_Right);
         QMenu* move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
@@ -1260,11 +1045,6 @@ private slots:
         Kit::choose(menu, u"Remove from Favorites"_s);
         QTRY_VERIFY(view->appsList()->emptyState());
         QTRY_VERIFY(!view->detailView()->showsFavorite()); // the detail stays, its star empties
-        Kit::choose(Kit::openFolderMenu(*view, u"Later"_s), u"Delete"_s);
-        QTRY_COMPARE(Kit::folderNames(*view), QStringList{unfiltered});
-        QCOMPARE(console.lines(),
-                 (QStringList{"✅ Created folder: Later", "📁 Moved 1 to folder Later",
-                              "🗑️ Removed from favorites: 1", "🗑️ Deleted folder: Later"}));
     }
 
     // Deleting the selected folder clears it, and the app chosen from it. The
@@ -1315,25 +1095,6 @@ private slots:
             QTRY_COMPARE(Kit::folderNames(*view), QStringList{unfiltered});
             QVERIFY(!view->selectedFolder());
         }
-    }
-
-    // Rows are chosen with the mouse or the arrow keys; the detail column follows.
-    void browser_choosingRowsShowsTheirDetails() {
-        storeFavorites({u"1"_s, u"2"_s, u"3"_s}, unfiltered);
-        auto view = showBrowser();
-        view->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(view.get()));
-        FolderAppsListView* list = view->appsList();
-        QTest::mouseClick(list->rows().at(1), Qt::LeftButton);
-        QCOMPARE(view->detailView()->app()->name(), u"App 2"_s);
-        QVERIFY(list->hasFocus());
-        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Down}) // stays on the last row
-            QTest::keyClick(list, key);
-        QCOMPARE(view->detailView()->app()->name(), u"App 3"_s);
-        QTest::keyClick(list, Qt::Key_Up);
-        QTest::keyClick(list, Qt::Key_Up);
-        QCOMPARE(view->detailView()->app()->name(), u"App 1"_s);
-        QVERIFY(list->rows().at(0)->isSelected() && !list->rows().at(1)->isSelected());
     }
 };
 
