@@ -49,6 +49,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -323,11 +324,14 @@ private slots:
     // --- The General tab --------------------------------------------------------
 
     void loadMore_addsFiftyRowsAtATime() {
-        addApps(SampleApps::numbered(u"Match"_s, 120) + SampleApps::numbered(u"Other"_s, 30, {}, 200));
+        QList<SampleApps::Traits> others = SampleApps::numbered(u"Other"_s, 30, {}, 200);
+        for (SampleApps::Traits& other : others)
+            other.developer = u"Harbor Apps"_s;
+        addApps(SampleApps::numbered(u"Match"_s, 120) + others);
         ContentView& window = openWindow();
         QAbstractItemModelTester tester(&window.listRows(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        search(window, u"match"_s);
+        search(window, u"MATCH"_s);
         QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
         QSignalSpy inserted(&window.appList(), &QAbstractItemModel::rowsInserted);
         for (const auto& [shown, remaining] : {std::pair{50, 70}, std::pair{100, 20}}) {
@@ -343,6 +347,31 @@ private slots:
         QCOMPARE(inserted.size(), 2); // one run of rows per press
         QCOMPARE(names(window).mid(0, 1) + names(window).mid(119), (QStringList{"Match 119", "Match 0"}));
         QVERIFY(!window.loadMoreButton());
+
+        // Typing starts again from fifty rows; the developer's name matches too.
+        search(window, u"matc"_s);
+        QCOMPARE(window.appList().rowCount(), 50);
+        QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
+        search(window, u"harbor APPS"_s);
+        QCOMPARE(window.contentTitle(), u"Apps (30)"_s);
+        QCOMPARE(names(window).first(), u"Other 29"_s);
+        QVERIFY(!window.loadMoreButton());
+    }
+
+    void window_remembersItsSizeAndSplit() {
+        {
+            ContentView window(context(), fast());
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            window.resize(1111, 733);
+            window.splitter()->setSizes({250, 333, 528});
+            QCoreApplication::processEvents();
+        }
+        ContentView again(context(), fast());
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(again.size(), QSize(1111, 733));
+        QCOMPARE(again.splitter()->sizes().mid(0, 2), (QList<int>{250, 333}));
     }
 
     // Once, whatever is selected afterwards, and the category's badge follows;
@@ -549,15 +578,36 @@ private slots:
         clickApp(window, u"Lumen"_s);
         AppDetailView* detail = window.detailView();
         QTRY_VERIFY(detail->favoritesService());
-        detail->favoritesService()->addToFavorites(lumen, unfiltered, QString());
-        QTRY_VERIFY(detail->showsFavorite());
+        click(detail->favoriteButton());
+        QPointer<AddToFavoritesSheet> sheet = detail->addToFavoritesSheet();
+        QTRY_VERIFY(sheet && sheet->isVisible());
+        type(sheet->commentEditor(), u"to try"_s);
+        click(sheet->addButton());
+        QTRY_VERIFY(!sheet && detail->showsFavorite());
 
+        // In the browser: a new folder, the app moved into it, removed, the folder deleted.
         click(picker->segments().at(1));
         QPointer<FavoritesView> browser = window.favoritesView();
         QTRY_VERIFY(browser && browser->isVisible() && browser->selectedFolder() && browser->appsList());
         QCOMPARE(browser->appsList()->favoriteAppleIDs(), QStringList{lumen});
+        QCOMPARE(browser->appsList()->rows().first()->commentText(), u"to try"_s);
+        click(browser->newFolderButton());
+        QTRY_VERIFY(browser->newFolderSheet() && browser->newFolderSheet()->isVisible());
+        type(browser->newFolderSheet()->nameField(), u"Later"_s);
+        click(browser->newFolderSheet()->createButton());
+        QTRY_COMPARE(Kit::folderNames(*browser), (QStringList{unfiltered, "Later"}));
+        QMenu* menu = Kit::openRowMenu(*browser, 0);
+        menu->setActiveAction(Kit::menuAction(menu, u"Move to Folder"_s));
+        QTest::keyClick(menu, Qt::Key_Right);
+        QMenu* move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
+        QTRY_VERIFY(move->isVisible());
+        Kit::choose(move, u"Later"_s);
+        QTRY_COMPARE(Kit::folderBadges(*browser), (QStringList{"0", "1"}));
+        Kit::clickFolder(*browser, u"Later"_s);
         Kit::choose(Kit::openRowMenu(*browser, 0), u"Remove from Favorites"_s);
         QTRY_VERIFY(browser->appsList()->emptyState());
+        Kit::choose(Kit::openFolderMenu(*browser, u"Later"_s), u"Delete"_s);
+        QTRY_COMPARE(Kit::folderNames(*browser), QStringList{unfiltered});
 
         click(picker->segments().at(0));
         QTRY_VERIFY(!browser);
