@@ -285,6 +285,7 @@ private slots:
         QTest::addColumn<QByteArray>("kind");
         QTest::addColumn<bool>("reset");
         QTest::newRow("our store") << QByteArray("ours") << false;
+        QTest::newRow("empty file, a new store") << QByteArray("empty") << false;
         QTest::newRow("garbage") << QByteArray("garbage") << true;
         QTest::newRow("foreign schema") << QByteArray("foreign") << true;
         QTest::newRow("other version") << QByteArray("version") << true;
@@ -295,10 +296,10 @@ private slots:
         QFETCH(bool, reset);
         const QString path = freshPath();
         QDir().mkpath(QFileInfo(path).absolutePath());
-        if (kind == "garbage") {
+        if (kind == "garbage" || kind == "empty") {
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QByteArray(8192, '\x5a'));
+            file.write(kind == "garbage" ? QByteArray(8192, '\x5a') : QByteArray());
         } else {
             {
                 auto container = ModelContainer::open(path);
@@ -323,7 +324,7 @@ private slots:
         QVERIFY(container);
         if (!reset) {
             QCOMPARE(console.lines(), QStringList{u"✅ ModelContainer created successfully"_s});
-            QCOMPARE(container->mainContext().count<AppModel>(), 1);
+            QCOMPARE(container->mainContext().count<AppModel>(), kind == "empty" ? 0 : 1);
             return;
         }
         const QStringList lines = console.lines();
