@@ -78,7 +78,9 @@ private slots:
 
     void createFolder_storesTheNameAsGivenAfterTheGreatestSortOrder() {
         FavoritesService service(context());
-        for (const qint64 order : {5, 2}) // after the greatest, not the last
+        service.createFolder(u"First"_s);
+        QCOMPARE(folderNamed(u"First"_s)->sortOrder(), 1);
+        for (const qint64 order : {7, 2}) // after the greatest, not the last
             context().insert(FolderRef::create(u"Existing %1"_s.arg(order), order));
         const QString name = u"  🎮 Games\nand more "_s;
         ConsoleCapture console;
@@ -91,7 +93,36 @@ private slots:
         for (const auto& folder : context().fetch<FavoriteFolder>(FetchDescriptor::equal("name", name)))
             orders.append(folder->sortOrder());
         std::sort(orders.begin(), orders.end());
-        QCOMPARE(orders, (QList<qint64>{6, 7}));
+        QCOMPARE(orders, (QList<qint64>{8, 9}));
+    }
+
+    // One favorite per app, whatever the folder; the comment is kept as given.
+    void addToFavorites_refusesASecondFavoriteAndAMissingFolder() {
+        FavoritesService service(context());
+        service.createFolder(u"Later"_s);
+        ConsoleCapture console;
+        service.addToFavorites(u"7"_s, unfiltered, u" first\nthoughts "_s);
+        service.addToFavorites(u"7"_s, u"Later"_s, u"second"_s);
+        service.addToFavorites(u"8"_s, u"Nowhere"_s, QString());
+        QCOMPARE(console.lines(),
+                 (QStringList{u"⭐ Added to favorites: 7 in folder Unfiltered"_s,
+                              u"⚠️ App already in favorites"_s, u"❌ Folder not found: Nowhere"_s}));
+        QCOMPARE(context().count<FavoriteApp>(), 1);
+        QCOMPARE(service.getFavorite(u"7"_s)->comment(), u" first\nthoughts "_s);
+        QCOMPARE(folderOf(service, u"7"_s), unfiltered);
+    }
+
+    void sameNamedFolders_addAndMoveUseTheOneStoredFirst() {
+        FavoritesService service(context());
+        // Stored first but shown later: the store's order decides, not sortOrder.
+        const auto older = context().insert(FolderRef::create(u"Twins"_s, 9));
+        const auto newer = context().insert(FolderRef::create(u"Twins"_s, 2));
+        context().save();
+        service.addToFavorites(u"1"_s, u"Twins"_s, QString());
+        service.addToFavorites(u"2"_s, unfiltered, QString());
+        service.moveToFolder(u"2"_s, u"Twins"_s);
+        QCOMPARE(newer->appCount(), 0);
+        QCOMPARE(older->appCount(), 2);
     }
 
     void moveRemoveAndDelete_changeTheEntryOrSilentlyNothing() {

@@ -128,6 +128,10 @@ private slots:
                    R"("isGameCenterEnabled":true,"kind":"software","price":0.99,)"
                    R"("screenshotUrls":["https://s/1.png","https://s/2.png"],"trackId":9007199254740993,)"
                    "\"trackName\":\"Gem \\\"Quest\\\"\",\"userRatingCount\":10}");
+        QTest::newRow("three emoji count three")
+            << oneResult(R"({"trackName":null,"description":"🎮🚀✨","averageUserRating":5,"price":0})")
+            << summary("Unknown", "✅ (3 chars)", {0, 0, 0}, "5.0 (0 reviews)", "N/A (0.0)", 0, 0, "N/A")
+            << QByteArray(R"({"averageUserRating":5,"description":"🎮🚀✨","price":0})");
         // Flag first: Qt 6.4 splits a flag that follows an emoji.
         QTest::newRow("joined emoji, flag, combining accent and plain emoji count one each")
             << oneResult(

@@ -112,6 +112,8 @@ private slots:
         const QJsonValue none(QJsonValue::Undefined);
         QTest::newRow("iPad only") << none << QJsonValue(strings({"i1"})) << QJsonValue(strings({"t1"}))
                                    << QStringList{"i1"} << "  ✅ Got 1 iPad screenshots from API";
+        QTest::newRow("TV only") << none << none << QJsonValue(strings({"t1", "t2"}))
+                                 << QStringList{"t1", "t2"} << "  ✅ Got 2 AppleTV screenshots from API";
         QTest::newRow("empty lists skipped")
             << QJsonValue(QJsonArray()) << QJsonValue(QJsonArray()) << QJsonValue(strings({"t1"}))
             << QStringList{"t1"} << "  ✅ Got 1 AppleTV screenshots from API";

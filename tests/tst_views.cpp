@@ -319,6 +319,34 @@ private slots:
 
     // Showing the list is enough for the default folder; the star follows the
     // favorites without a query per paint.
+    // Any icon address that does not give an image leaves the grey placeholder.
+    void appRow_iconShowsThePlaceholderUnlessLoaded_data() {
+        QTest::addColumn<std::optional<QString>>("icon");
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("loaded") << std::optional(u"red.png"_s) << true;
+        QTest::newRow("absent") << std::optional<QString>() << false;
+        QTest::newRow("empty") << std::optional(u"="_s) << false;
+        QTest::newRow("not a URL") << std::optional(u"=not a url"_s) << false;
+        QTest::newRow("not http") << std::optional(u"=ftp://127.0.0.1/red.png"_s) << false;
+        QTest::newRow("garbage bytes") << std::optional(u"garbage.png"_s) << false;
+    }
+    void appRow_iconShowsThePlaceholderUnlessLoaded() {
+        QFETCH(std::optional<QString>, icon);
+        QFETCH(bool, loads);
+        AppRef app = makeApp(u"4"_s);
+        app->setIconURL(icon ? std::optional(address(*icon)) : std::nullopt);
+        AppList list = showList({app}, nullptr);
+        const QPoint centre = pieces(list, 0, *app).value(u"icon"_s).rect.center().toPoint();
+        const QColor placeholder = paintRow(list, 0).pixelColor(centre);
+        QVERIFY(placeholder != QColor(Qt::white)); // the symbol is drawn, in grey
+        QVERIFY(qAbs(placeholder.red() - placeholder.green()) < 16 &&
+                qAbs(placeholder.green() - placeholder.blue()) < 16);
+        const QString iconAddress = app->iconURL().value_or(QString());
+        QTRY_VERIFY(m_loader->state(iconAddress) == State::Loaded ||
+                    m_loader->state(iconAddress) == State::Failed);
+        QCOMPARE(paintRow(list, 0).pixelColor(centre), loads ? QColor(Qt::red) : placeholder);
+    }
+
     void appRow_followsTheFavorites() {
         AppRef first = makeApp(u"5"_s, u"First"_s);
         AppRef second = makeApp(u"6"_s, u"Second"_s);
@@ -578,6 +606,8 @@ private slots:
         QTest::newRow("file") << u"=file:///etc/passwd"_s << Screen::Failure << u"Try Again"_s << 0;
         QTest::newRow("javascript") << u"=javascript:alert(1)"_s << Screen::Failure << u"Try Again"_s << 0;
         QTest::newRow("no host") << u"=http://"_s << Screen::Failure << u"Try Again"_s << 0;
+        QTest::newRow("empty address") << u"="_s << Screen::Failure << u"Try Again"_s << 0;
+        QTest::newRow("not a URL") << u"=not a url"_s << Screen::Failure << u"Try Again"_s << 0;
         QTest::newRow("never arrives")
             << u"stall.png"_s << Screen::Timeout << u"Screenshot is taking too long to load"_s << 1;
     }
