@@ -111,6 +111,18 @@ private slots:
                            "🔍 Sample URLs found:",
                            "  [3] " + a3};
 
+        const QString b1 = imageAddress("PurpleSource", 4, "1290x2796");
+        QTest::newRow("a selector that matches but yields nothing, then the broad ones")
+            << ("<div class=\"screenshots\"><picture><img "
+                "src=\"https://example.com/image/thumb/a.png\"></picture>"
+                "</div><div><picture><img srcset=\"" +
+                b1.toUtf8() + " 2x\"></picture></div>")
+            << QStringList{b1}
+            << QStringList{"  Trying selector: \"div[class*=\"screenshot\"] picture\" - found 1 elements",
+                           "  Trying selector: \"section picture\" - found 0 elements",
+                           "  Trying selector: \"picture\" - found 2 elements",
+                           "    ✅ Found screenshot: " + b1, "  ✅ Found 1 screenshots with selector: picture"};
+
         // Addresses inside script text, with escaped slashes after the image path.
         const QString c1 = imageAddress("Purple124", 5, "1242x2688");
         const QString c2 = imageAddress("PurpleSource", 6, "1290x2796");
@@ -138,9 +150,10 @@ private slots:
         const QString small = imageAddress("PurpleSource", 11, "392x696");
         const QString narrow = imageAddress("PurpleSource", 22, "640x1136");
         const QString square = imageAddress("PurpleSource", 12, "2048x2048");
-        QTest::newRow("strict filter: every rejection and the acceptance")
-            << gallery({features, icon, bare, tiny, undimensioned, small, narrow, square})
-            << QStringList{narrow}
+        const QString flat = imageAddress("Purple124", 14, "1000x0");
+        QTest::newRow("strict filter: every rejection and the acceptances")
+            << gallery({features, icon, bare, tiny, undimensioned, small, narrow, square, flat})
+            << sorted({narrow, flat})
             << QStringList{"❌ Rejecting Features folder (category icon): "
                            "/Features126/v4/PurpleSource/x/1290x2796bb.png",
                            "❌ Skipping app icon (Prod-)",
@@ -156,7 +169,10 @@ private slots:
                            "✅ REAL SCREENSHOT: 640x1136, ratio 1.77",
                            "📐 Checking: 2048x2048",
                            "   Ratio: 1.00",
-                           "❌ Too square (ratio < 1.3)"};
+                           "❌ Too square (ratio < 1.3)",
+                           "📐 Checking: 1000x0",
+                           "   Ratio: Infinity",
+                           "✅ REAL SCREENSHOT: 1000x0, ratio Infinity"};
 
         const QString relaxedSmall = imageAddress("PurpleSource", 15, "392x696");
         QTest::newRow("relaxed fallback")
@@ -346,6 +362,13 @@ private slots:
             << ("<meta name=\"description\" content=\"" + accented.toUtf8() + "\">") << QByteArray()
             << std::optional<QString>(accented)
             << QStringList{"📝 Description: " + accented.left(4 + 98) + "..."};
+        QTest::newRow("empty content stays empty text")
+            << QByteArray("<meta name=\"description\" content=\"\">")
+            << QByteArray(
+                   "<script>window.__INITIAL_STATE__ = {product: {description: 'from state'}};</script>")
+            << std::optional<QString>(QString()) << QStringList{"📝 Description: ..."};
+        QTest::newRow("nothing") << QByteArray() << QByteArray("<p>No words.</p>") << std::optional<QString>()
+                                 << QStringList();
         QTest::newRow("the page's initial state")
             << QByteArray()
             << QByteArray(
@@ -383,6 +406,41 @@ private slots:
     }
 
     // Values the scripts never give, should a page ever bring them about.
+    // Purchase items without a text name and a text price are skipped.
+    void purchaseValues_takeOnlyWellFormedParts_data() {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<bool>("verdict");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QStringList>("lines");
+        const auto item = [](const QVariant& name, const QVariant& price) {
+            return QVariantMap{{"name", name}, {"price", price}};
+        };
+        QTest::newRow("items without a text name and price are skipped")
+            << QVariant(
+                   QVariantMap{{"hasIAP", true},
+                               {"items", QVariantList{item("A", "$1.00"), QVariantMap{{"name", "B"}},
+                                                      item("C", 3), item(4, "$4.00"), item("D", "$2.00")}}})
+            << true << QStringList{"A|$1.00", "D|$2.00"} << QStringList{"💰 IAP: true, Items: 2"};
+        QTest::newRow("no boolean verdict") << QVariant(QVariantMap{{"hasIAP", "yes"}, {"info", 5}}) << false
+                                            << QStringList() << QStringList{"💰 IAP: false, Items: 0"};
+    }
+    void purchaseValues_takeOnlyWellFormedParts() {
+        QFETCH(QVariant, value);
+        QFETCH(bool, verdict);
+        QFETCH(QStringList, items);
+        QFETCH(QStringList, lines);
+        ConsoleCapture console;
+        const WebKitScraperService::PurchaseFindings findings =
+            WebKitScraperService::takePurchases({true, value, {}, false});
+        QCOMPARE(findings.hasInAppPurchases, verdict);
+        QVERIFY(!findings.info); // never from a value that is not text
+        QStringList found;
+        for (const InAppPurchaseItem& item : findings.items)
+            found << item.name() + '|' + item.price();
+        QCOMPARE(found, items);
+        QCOMPARE(console.lines(), lines);
+    }
+
     void screenshotValues_ofTheWrongTypeGiveNone_data() {
         QTest::addColumn<QVariant>("value");
         QTest::newRow("list with a number") << QVariant(QVariantList{"a", 1});
