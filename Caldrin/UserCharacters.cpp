@@ -9,3 +9,15 @@ qsizetype UserCharacters::count(const QString& text) {
         ++count;
     return count;
 }
+
+QString UserCharacters::leading(const QString& text, qsizetype count) {
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    qsizetype end = 0;
+    for (qsizetype taken = 0; taken < count; ++taken) {
+        const qsizetype next = finder.toNextBoundary();
+        if (next < 0)
+            break;
+        end = next;
+    }
+    return text.left(end);
+}

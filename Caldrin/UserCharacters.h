@@ -8,4 +8,6 @@
 class UserCharacters {
 public:
     static qsizetype count(const QString& text);
+    // The first `count` user-perceived characters (all of them when fewer).
+    static QString leading(const QString& text, qsizetype count);
 };

@@ -5,13 +5,13 @@
 #include "Console.h"
 #include "ScraperPage.h"
 #include "ScraperRequestFilter.h"
+#include "UserCharacters.h"
 #include "WebKitNavigationError.h"
 
 #include <QCoreApplication>
 #include <QCoroTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTextBoundaryFinder>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineDownloadRequest>
@@ -333,27 +333,6 @@ bool isWebAddress(const QUrl& url) {
     return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
 }
 
-// User-perceived characters (extended grapheme clusters).
-qsizetype graphemeCount(const QString& text) {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() > 0)
-        ++count;
-    return count;
-}
-
-QString leadingGraphemes(const QString& text, qsizetype count) {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype end = 0;
-    for (qsizetype taken = 0; taken < count; ++taken) {
-        const qsizetype next = finder.toNextBoundary();
-        if (next < 0)
-            break;
-        end = next;
-    }
-    return text.left(end);
-}
-
 // Occurrences that do not overlap: the pieces of the text split at the needle, minus one.
 qsizetype occurrences(const QString& text, const QString& needle) {
     qsizetype count = 0;
@@ -627,7 +606,7 @@ QCoro::Task<> WebKitScraperService::extractPageData(quint64 serial, QPointer<Scr
         else
             Console::print(QStringLiteral("⚠️ Could not save HTML to: ") + debugFilePath +
                            QStringLiteral(" (") + failure + QStringLiteral(")"));
-        Console::print(QStringLiteral("📊 HTML length: %1 chars").arg(graphemeCount(text)));
+        Console::print(QStringLiteral("📊 HTML length: %1 chars").arg(UserCharacters::count(text)));
         if (text.contains(QLatin1String("In-App Purchases")) ||
             text.contains(QStringLiteral("In\u2011App Purchases")))
             Console::print(QStringLiteral("✅ HTML contains 'In-App Purchases' text"));
@@ -730,7 +709,7 @@ std::optional<QString> WebKitScraperService::takeDescription(const PageEvaluatio
     if (!isText(outcome.value))
         return std::nullopt;
     const QString description = outcome.value.toString();
-    Console::print(QStringLiteral("📝 Description: ") + leadingGraphemes(description, 50) +
+    Console::print(QStringLiteral("📝 Description: ") + UserCharacters::leading(description, 50) +
                    QStringLiteral("..."));
     return description;
 }

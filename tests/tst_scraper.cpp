@@ -7,6 +7,7 @@
 #include "ProductPages.h"
 #include "RunTask.h"
 #include "ScraperPage.h"
+#include "UserCharacters.h"
 #include "WebEngineTestMain.h"
 #include "WebKitNavigationError.h"
 #include "WebKitScraperService.h"
@@ -21,7 +22,6 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QTextBoundaryFinder>
 #include <QTimer>
 
 #include <cerrno>
@@ -35,14 +35,6 @@ namespace {
 
 const Durations fast{30ms, 20s};
 const QString productPath = QStringLiteral("/us/app/pixel-garden/id1000000001");
-
-qsizetype graphemes(const QString& text) {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    qsizetype count = 0;
-    while (finder.toNextBoundary() > 0)
-        ++count;
-    return count;
-}
 
 // A page whose body never finishes arriving.
 FakeStore::Response stalledPage() {
@@ -138,7 +130,7 @@ private slots:
                              "📄 Page title: Pixel Garden on the App Store",
                              "🔗 Current URL: " + url,
                              "💾 Saved HTML to: /tmp/appstore_page_debug.html",
-                             QStringLiteral("📊 HTML length: %1 chars").arg(graphemes(html)),
+                             QStringLiteral("📊 HTML length: %1 chars").arg(UserCharacters::count(html)),
                              "✅ HTML contains 'In-App Purchases' text",
                              QStringLiteral("📸 Found %1 occurrences of 'mzstatic.com' in HTML")
                                  .arg(source.count(QLatin1String("mzstatic.com"))),
