@@ -53,11 +53,15 @@ HttpFetcher::HttpFetcher(Limits limits, QObject* parent)
 
 std::optional<QUrl> HttpFetcher::webAddress(const QString& text) {
     const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() || url.host().isEmpty())
-        return std::nullopt;
-    if (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+    if (!isWebAddress(url))
         return std::nullopt;
     return url;
+}
+
+bool HttpFetcher::isWebAddress(const QUrl& url) {
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !url.host().isEmpty();
 }
 
 QCoro::Task<HttpFetcher::Response> HttpFetcher::get(QUrl url) {

@@ -45,6 +45,8 @@ public:
     // The address as a web address, or nullopt when the text is not a valid
     // absolute http or https URL with a host.
     static std::optional<QUrl> webAddress(const QString& text);
+    // Whether the URL is a valid absolute http or https URL with a host.
+    static bool isWebAddress(const QUrl& url);
 
 private:
     Limits m_limits;

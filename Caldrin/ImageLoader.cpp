@@ -1,5 +1,7 @@
 #include "ImageLoader.h"
 
+#include "HttpFetcher.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
@@ -23,12 +25,6 @@ constexpr int memoryCacheKilobytes = 256 * 1024;
 
 const QString sharedLoaderName() {
     return QStringLiteral("caldrin-shared-image-loader");
-}
-
-bool isHttpUrl(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
-           !url.host().isEmpty();
 }
 
 } // namespace
@@ -68,7 +64,7 @@ QString ImageLoader::defaultCacheDirectory() {
 }
 
 bool ImageLoader::isLoadableAddress(const QString& address) {
-    return !address.isEmpty() && isHttpUrl(QUrl(address, QUrl::StrictMode));
+    return !address.isEmpty() && HttpFetcher::isWebAddress(QUrl(address, QUrl::StrictMode));
 }
 
 QImage ImageLoader::decodeImage(const QByteArray& bytes) {
@@ -216,8 +212,8 @@ void ImageLoader::replyFinished(const QString& address, quint64 serial) {
     it->reply = nullptr;
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const bool ok =
-        reply->error() == QNetworkReply::NoError && status >= 200 && status < 300 && isHttpUrl(reply->url());
+    const bool ok = reply->error() == QNetworkReply::NoError && status >= 200 && status < 300 &&
+                    HttpFetcher::isWebAddress(reply->url());
     if (!ok) {
         decoded(address, serial, QImage());
         return;

@@ -3,6 +3,7 @@
 #include "AtomicTextFile.h"
 #include "BuiltInConfiguration.h"
 #include "Console.h"
+#include "HttpFetcher.h"
 #include "ScraperPage.h"
 #include "ScraperRequestFilter.h"
 #include "UserCharacters.h"
@@ -328,11 +329,6 @@ QString javaScriptString(const QString& text) {
     return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
-bool isWebAddress(const QUrl& url) {
-    const QString scheme = url.scheme().toLower();
-    return (scheme == QLatin1String("http") || scheme == QLatin1String("https")) && !url.host().isEmpty();
-}
-
 // Occurrences that do not overlap: the pieces of the text split at the needle, minus one.
 qsizetype occurrences(const QString& text, const QString& needle) {
     qsizetype count = 0;
@@ -437,7 +433,7 @@ void WebKitScraperService::discardWebView() {
 QCoro::Task<std::optional<WebKitScrapedData>> WebKitScraperService::scrapePage(const QString& url) {
     const QUrl address(url, QUrl::StrictMode);
     // Only web addresses are loaded: anything else (file:, relative paths, ...) is no address here.
-    if (url.isEmpty() || !address.isValid() || !isWebAddress(address))
+    if (url.isEmpty() || !HttpFetcher::isWebAddress(address))
         co_return std::nullopt;
     if (!m_webView)
         co_return std::nullopt;
