@@ -60,3 +60,13 @@ void CaldrinApp::showWindow() {
     m_window = std::make_unique<ContentView>(sharedModelContainer->mainContext());
     m_window->show();
 }
+
+void CaldrinApp::raiseWindow() {
+    showWindow();
+    if (!m_window)
+        return;
+    if (m_window->isMinimized())
+        m_window->showNormal();
+    m_window->raise();
+    m_window->activateWindow();
+}

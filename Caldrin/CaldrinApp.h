@@ -23,6 +23,10 @@ public:
     bool isReady() const { return sharedModelContainer != nullptr; }
     // Shows the one window, whose content is the ContentView over the store.
     void showWindow();
+    // Shows the window (also when hidden or minimised), raises it and asks the
+    // window manager to activate it: a second start, the tray and a click on a
+    // notification all bring the one window forward this way.
+    void raiseWindow();
     ContentView* window() const { return m_window.get(); }
 
     // The opening road with its console lines. removeFile deletes the store file
