@@ -66,6 +66,8 @@ TrayIcon::TrayIcon(ContentView& window, ShowWindow showWindow, const Availabilit
     m_quitOnLastWindowClosed = QApplication::quitOnLastWindowClosed();
     QApplication::setQuitOnLastWindowClosed(false);
     m_window.installEventFilter(this);
+    // The session is ending: it closes the window and must not be refused.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &TrayIcon::prepareToQuit);
 
     connect(&m_window, &ContentView::collectorCreated, this, &TrayIcon::setCollector);
     setCollector(m_window.collectorService());
@@ -139,7 +141,7 @@ void TrayIcon::hideToTray() {
     NotificationService::sendKeepsCollectingNotification();
 }
 
-void TrayIcon::quit() {
+void TrayIcon::prepareToQuit() {
     try {
         m_window.modelContext().save();
     } catch (const std::exception& error) {
@@ -147,5 +149,9 @@ void TrayIcon::quit() {
     }
     m_window.saveWindowState();
     m_quitting = true;
+}
+
+void TrayIcon::quit() {
+    prepareToQuit();
     QCoreApplication::quit();
 }

@@ -58,6 +58,8 @@ private:
     void setCollector(AppCollectorService* collector);
     void refresh();
     void hideToTray();
+    // Saves every change and the window's state; from now on closing closes.
+    void prepareToQuit();
 
     ContentView& m_window;
     ShowWindow m_showWindow;
