@@ -9,12 +9,15 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
+#include <QThread>
 
 namespace {
 
 const QString kNamePrefix = QStringLiteral("org.caldrin.Caldrin.");
 const QString kInterface = QStringLiteral("org.caldrin.Caldrin.Instance");
-constexpr int kAnswerTimeoutMs = 5000;
+// The owner answers from its event loop, which turns once its store is open and
+// its window made: as long as D-Bus waits for a reply by default.
+constexpr int kAnswerTimeoutMs = 25000;
 // A start that finds the owner gone between two steps tries again this often.
 constexpr int kAttempts = 3;
 const QByteArray kActivateCommand = "activate ";
@@ -116,12 +119,20 @@ InstanceGuard::Claim InstanceGuard::claimOnSocket() {
             QLocalServer::removeServer(path);
             m_server = new QLocalServer(this);
             m_server->setSocketOptions(QLocalServer::UserAccessOption);
-            if (!m_server->listen(path)) {
-                m_error = m_server->errorString();
-                m_lock->unlock();
-                return Claim::OwnerSilent;
-            }
-            connect(m_server, &QLocalServer::newConnection, this, &InstanceGuard::acceptSocketConnections);
+            // The lock alone keeps a second Caldrin out; without the socket a
+            // later start can only say that this one does not answer.
+            if (m_server->listen(path))
+                connect(m_server, &QLocalServer::newConnection, this,
+                        &InstanceGuard::acceptSocketConnections);
+            else
+                qWarning("Cannot listen on %s: %s", qPrintable(path), qPrintable(m_server->errorString()));
+            return Claim::Owner;
+        }
+        if (m_lock->error() != QLockFile::LockFailedError) {
+            // No lock can be taken here at all (for example a read-only runtime
+            // folder): run unguarded rather than refuse to run.
+            qWarning("Cannot keep Caldrin to one instance: no lock file at %s", qPrintable(path));
+            m_lock.reset();
             return Claim::Owner;
         }
         QLocalSocket socket;
@@ -136,6 +147,8 @@ InstanceGuard::Claim InstanceGuard::claimOnSocket() {
             return Claim::OwnerSilent;
         }
         m_error = socket.errorString();
+        // The owner may be between taking the lock and listening.
+        QThread::msleep(100);
     }
     m_lock.reset();
     return Claim::OwnerSilent;
