@@ -88,6 +88,7 @@ private slots:
         QTest::newRow("absent") << std::optional<QString>() << std::optional<QString>();
         QTest::newRow("empty") << text("") << std::optional<QString>();
         QTest::newRow("sign only") << text("+") << std::optional<QString>();
+        QTest::newRow("two signs") << text("+-5") << std::optional<QString>();
         QTest::newRow("other digits") << text("١٢") << std::optional<QString>();
         QTest::newRow("overflow") << text("9223372036854775808") << std::optional<QString>();
         QTest::newRow("megabytes, plus sign") << text("+15500000") << text("15.5 MB");
