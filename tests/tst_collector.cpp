@@ -144,6 +144,7 @@ private slots:
         QCOMPARE(m_container->database().queryInt64("SELECT count(*) FROM AppModel"), 45);
     }
 
+    // The apps of the batch that was saved are announced and queued all the same.
     void run_whoseSecondSaveFails_keepsTheFirstBatch() {
         serveFeeds(entries(1, 45));
         int commits = 0;
@@ -151,6 +152,12 @@ private slots:
             return sql == "COMMIT" && ++commits == 2 ? SQLITE_FULL : SQLITE_OK;
         });
         AppCollectorService collector(context(), fast());
+        QStringList queued;
+        connect(&collector.detailsQueue(), &DetailsFetchQueue::changed, this, [&] {
+            if (queued.isEmpty())
+                for (const auto& app : collector.detailsQueue().queue())
+                    queued.append(app.appleID);
+        });
         ConsoleCapture console;
         runOnce(collector);
         QVERIFY(collector.statusMessage().startsWith(u"Error: "_s));
@@ -158,14 +165,20 @@ private slots:
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors[0].startsWith(u"❌ Error fetching apps: "_s));
         QVERIFY(errors[1].startsWith(u"❌ Error details: "_s));
-        QVERIFY(console.contains(u"💾 Saved batch 1 - Total saved: 20"_s));
+        QVERIFY(console.containsInOrder(
+            {u"💾 Saved batch 1 - Total saved: 20"_s, u"📦 Processing batch 2/3..."_s,
+             u"📋 Adding 20 apps to details queue"_s, u"📋 Added 20 apps to queue. Total: 20"_s, errors[0]}));
         QVERIFY(!console.contains(u"📦 Processing batch 3/3..."_s));
+        QStringList first20;
+        for (int i = 1; i <= 20; ++i)
+            first20.append(QString::number(i));
+        QCOMPARE(queued, first20);
         QCOMPARE(m_container->database().queryInt64("SELECT count(*) FROM AppModel"), 20);
         QVERIFY(!collector.lastFetchDate());
         QVERIFY(!settings().contains(u"lastFetchDate"_s));
-        QVERIFY(collector.detailsQueue().queue().isEmpty());
-        QTest::qWait(100);
-        QVERIFY(m_notifications->notifications().isEmpty());
+        QTRY_COMPARE(m_notifications->notifications().size(), 1);
+        QCOMPARE(m_notifications->notifications().first().body,
+                 u"20 new apps have been added to your collection"_s);
         // The failed batch waits in the context for the next save.
         m_container->database().setFaultHook({});
         context().save();
