@@ -18,6 +18,7 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -268,7 +269,47 @@ private slots:
         const qsizetype stopped = runs();
         QTest::qWait(900);
         QCOMPARE(runs(), stopped);
+
+        // Started again: a run at once, not left to the timer, and a fresh timer.
+        const QPointer<QTimer> old = timer;
+        collector.startCollecting();
+        QVERIFY(collector.timer() && collector.timer()->isActive());
+        QCOMPARE(collector.timer()->interval(), 400);
+        QSignalSpy fired(collector.timer(), &QTimer::timeout);
+        QTRY_COMPARE(runs(), stopped + 1);
+        QCOMPARE(fired.size(), 0);
+        QVERIFY(!old);
+        QTRY_COMPARE_WITH_TIMEOUT(runs(), stopped + 2, 3000);
+        QCOMPARE(fired.size(), 1);
+        collector.stopCollecting();
         collector.detailsQueue().clearQueue();
+    }
+
+    // Only a stored date-time is taken; a text that reads as one is not.
+    void loadLastFetchDate_takesOnlyADateTime_data() {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<bool>("taken");
+        const QDateTime when(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC);
+        QTest::newRow("date-time") << QVariant(when) << true;
+        QTest::newRow("text of a date-time") << QVariant(u"2024-01-02T03:04:05Z"_s) << false;
+        QTest::newRow("nothing") << QVariant() << false;
+    }
+    void loadLastFetchDate_takesOnlyADateTime() {
+        QFETCH(QVariant, stored);
+        QFETCH(bool, taken);
+        {
+            QSettings written = settings();
+            if (stored.isValid())
+                written.setValue(u"lastFetchDate"_s, stored);
+            else
+                written.remove(u"lastFetchDate"_s);
+        }
+        AppCollectorService collector(context(), fast());
+        QCOMPARE(collector.lastFetchDate().has_value(), taken);
+        if (taken)
+            QCOMPARE(*collector.lastFetchDate(), stored.toDateTime());
+        // Reading changes nothing stored.
+        QCOMPARE(settings().value(u"lastFetchDate"_s), stored);
     }
 
     // A collector (and its queue) destroyed while a run waits on the network or
