@@ -257,9 +257,9 @@ private slots:
         ConsoleCapture console;
         const auto runs = [&] { return console.linesStartingWith(u"🔄 Starting"_s).size(); };
         collector.startCollecting();
-        QTimer* timer = collector.timer();
+        const QPointer<QTimer> timer = collector.timer();
         collector.startCollecting();
-        QCOMPARE(collector.timer(), timer);
+        QCOMPARE(collector.timer(), timer.data());
         QTRY_COMPARE(collector.statusMessage(), u"✓ Saved 3 new apps, skipped 0 duplicates"_s);
         QCOMPARE(runs(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(runs(), 2, 3000); // started by the timer
@@ -271,14 +271,13 @@ private slots:
         QCOMPARE(runs(), stopped);
 
         // Started again: a run at once, not left to the timer, and a fresh timer.
-        const QPointer<QTimer> old = timer;
         collector.startCollecting();
         QVERIFY(collector.timer() && collector.timer()->isActive());
         QCOMPARE(collector.timer()->interval(), 400);
         QSignalSpy fired(collector.timer(), &QTimer::timeout);
         QTRY_COMPARE(runs(), stopped + 1);
         QCOMPARE(fired.size(), 0);
-        QVERIFY(!old);
+        QVERIFY(!timer); // the old one is gone
         QTRY_COMPARE_WITH_TIMEOUT(runs(), stopped + 2, 3000);
         QCOMPARE(fired.size(), 1);
         collector.stopCollecting();
