@@ -19,6 +19,7 @@
 #include "SqliteDatabase.h"
 #include "SymbolTable.h"
 #include "SystemColors.h"
+#include "UserCharacters.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -264,6 +265,32 @@ private slots:
         QCOMPARE(loader.request(address, &requester, ImageLoader::Freshness::Reload), State::Loading);
         QTRY_COMPARE(loader.state(address), State::Loaded);
         QCOMPARE(m_store.requests().size(), 2);
+    }
+
+    // --- Texts cut for display ------------------------------------------------------
+
+    // Cut between user-perceived characters, with an ellipsis only when cut; a
+    // text of megabytes is read no further than its start.
+    void shortened_cutsBetweenUserCharacters_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("shown");
+        const QString family = u"👨‍👩‍👧‍👦"_s; // 11 code units
+        QTest::newRow("short") << u"Tiny"_s << 4 << u"Tiny"_s;
+        QTest::newRow("cut") << u"Tiny Tactics"_s << 4 << u"Tiny…"_s;
+        QTest::newRow("flags") << u"🇫🇷🇩🇪🇮🇹"_s << 2 << u"🇫🇷🇩🇪…"_s;
+        QTest::newRow("combining marks") << u"e\u0301e\u0301e\u0301"_s << 2 << u"e\u0301e\u0301…"_s;
+        QTest::newRow("family emoji") << family.repeated(3) << 2 << family.repeated(2) + u"…"_s;
+        QTest::newRow("10 MiB") << u"Long name "_s.repeated(1 << 20) << 12 << u"Long name Lo…"_s;
+        // A cluster of thousands of marks is cut inside, never inside a surrogate pair.
+        QTest::newRow("endless cluster")
+            << u"a"_s + u"𝅥"_s.repeated(5000) << 1 << u"a"_s + u"𝅥"_s.repeated(15) + u"…"_s;
+    }
+    void shortened_cutsBetweenUserCharacters() {
+        QFETCH(QString, text);
+        QFETCH(int, limit);
+        QFETCH(QString, shown);
+        QCOMPARE(UserCharacters::shortened(text, limit), shown);
     }
 
     // --- The app list row --------------------------------------------------------
