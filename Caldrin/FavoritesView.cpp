@@ -292,6 +292,7 @@ void FavoritesView::showNewFolderSheet() {
     if (m_newFolderSheet)
         return;
     m_newFolderSheet = new NewFolderSheet(
+        m_modelContext,
         [this](const QString& name) {
             if (m_favoritesService)
                 m_favoritesService->createFolder(name);

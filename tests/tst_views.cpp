@@ -404,27 +404,51 @@ private slots:
 
     // --- New folder sheet ------------------------------------------------------------
 
-    void newFolderSheet_createsTheNameAsTypedOrNothing_data() {
+    // A name is created as typed, unless a folder has it already: the sheet
+    // follows the store's folders while it is open.
+    void newFolderSheet_createsAFreeNameAsTypedOrNothing_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("create"); // else Cancel
-        QTest::newRow("spaces only") << u"   "_s << true;
-        QTest::newRow("10,000 characters") << QString(10000, u'n') << true;
-        QTest::newRow("Cancel") << u"Kept to myself"_s << false;
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("spaces only") << u"   "_s << true << false;
+        QTest::newRow("10,000 characters") << QString(10000, u'n') << true << false;
+        QTest::newRow("Cancel") << u"Kept to myself"_s << false << false;
+        QTest::newRow("a folder's name") << u"Games"_s << true << true;
+        QTest::newRow("the default folder's name") << unfiltered << true << true;
+        QTest::newRow("another case") << u"games"_s << true << false;
+        QTest::newRow("another space") << u"Games "_s << true << false;
     }
-    void newFolderSheet_createsTheNameAsTypedOrNothing() {
+    void newFolderSheet_createsAFreeNameAsTypedOrNothing() {
         QFETCH(QString, typed);
         QFETCH(bool, create);
+        QFETCH(bool, taken);
+        FavoritesService service(context());
+        service.createFolder(u"Games"_s);
         QStringList created;
-        QPointer<NewFolderSheet> sheet =
-            new NewFolderSheet([&created](const QString& name) { created.append(name); }, m_window.get());
+        QPointer<NewFolderSheet> sheet = new NewFolderSheet(
+            context(), [&created](const QString& name) { created.append(name); }, m_window.get());
         sheet->open();
         // An empty name cannot be created, even by a click that gets through.
         QVERIFY(!sheet->createButton()->isEnabled());
         emit sheet->createButton()->clicked();
         type(sheet->nameField(), typed);
-        QVERIFY(sheet->createButton()->isEnabled());
+        QCOMPARE(sheet->createButton()->isEnabled(), !taken);
+        QCOMPARE(sheet->takenNotice()->isVisible(), taken);
         QTest::keyClick(sheet->nameField(), Qt::Key_Return); // does nothing of its own
+        if (taken)
+            emit sheet->createButton()->clicked(); // nor does a click on a taken name
         QVERIFY(sheet && sheet->isVisible() && created.isEmpty());
+
+        // The name is taken and freed as folders come and go elsewhere.
+        if (!taken)
+            service.createFolder(typed);
+        QTRY_VERIFY(!sheet->createButton()->isEnabled());
+        QVERIFY(sheet->takenNotice()->isVisible());
+        for (const auto& twin : context().fetch<FavoriteFolder>(FetchDescriptor::equal("name", typed)))
+            service.deleteFolder(*twin);
+        QTRY_VERIFY(sheet->createButton()->isEnabled());
+        QVERIFY(!sheet->takenNotice()->isVisible());
+
         click(create ? sheet->createButton() : sheet->cancelButton());
         QTRY_VERIFY(!sheet);
         QCOMPARE(created, create ? QStringList{typed} : QStringList());
@@ -496,7 +520,9 @@ private slots:
     void addSheet_followsTheFoldersWhileOpen() {
         FavoritesService service(context());
         service.createFolder(u"Games"_s);
-        QPointer<AddToFavoritesSheet> sheet = openAddSheet(service, makeApp(u"15"_s));
+        const AppRef app = makeApp(u"15"_s);
+        QPointer<AddToFavoritesSheet> sheet = openAddSheet(service, app);
+        QVERIFY(!sheet->alreadyFavoriteNotice()->isVisible());
         choose(sheet->folderPicker(), Qt::Key_Down);
         QTest::keyClicks(sheet->commentEditor(), u"half typed"_s);
 
@@ -511,6 +537,13 @@ private slots:
                      (QStringList{unfiltered, u"Games"_s, u"  Later  "_s}));
         QCOMPARE(sheet->folderPicker()->currentText(), u"Games"_s);
         QCOMPARE(sheet->comment(), u"half typed"_s);
+        // A name in use cannot be created again.
+        click(sheet->newFolderButton());
+        newFolder = sheet->newFolderSheet();
+        QTest::keyClicks(newFolder->nameField(), u"Games"_s);
+        QVERIFY(!newFolder->createButton()->isEnabled() && newFolder->takenNotice()->isVisible());
+        click(newFolder->cancelButton());
+        QTRY_VERIFY(!newFolder);
 
         // Renamed and deleted elsewhere.
         auto games = sheet->selectedFolder();
@@ -528,6 +561,19 @@ private slots:
         click(sheet->addButton());
         QTRY_VERIFY(!sheet);
         QCOMPARE(service.getFavorite(u"15"_s)->folder()->name(), u"  Later  "_s);
+
+        // Opened again for the favorite, it says where the app is and adds nothing.
+        sheet = openAddSheet(service, app);
+        QCOMPARE(sheet->alreadyFavoriteNotice()->text(), u"Already in “  Later  ”"_s);
+        QVERIFY(sheet->alreadyFavoriteNotice()->isVisible() && !sheet->addButton()->isEnabled());
+        emit sheet->addButton()->clicked();
+        QVERIFY(sheet->isVisible());
+        service.moveToFolder(u"15"_s, unfiltered);
+        QTRY_COMPARE(sheet->alreadyFavoriteNotice()->text(), u"Already in “Unfiltered”"_s);
+        service.removeFromFavorites(u"15"_s);
+        QTRY_VERIFY(sheet->addButton()->isEnabled());
+        QVERIFY(!sheet->alreadyFavoriteNotice()->isVisible());
+        sheet->close();
     }
 
     // A long folder name is shown cut short; the folder is still found by its whole name.

@@ -856,10 +856,14 @@ private slots:
         QVERIFY(!view->showsFavorite());
         view->favoritesService()->addToFavorites(u"7"_s, unfiltered, QString());
         QTRY_VERIFY(view->showsFavorite());
-        // Pressed for a favorite, the star opens the sheet all the same.
+        // Pressed for a favorite, the star opens the sheet, which says where the
+        // app is and offers no second adding.
         QTest::mouseClick(view->favoriteButton(), Qt::LeftButton);
-        QVERIFY(view->addToFavoritesSheet());
-        view->addToFavoritesSheet()->close();
+        AddToFavoritesSheet* sheet = view->addToFavoritesSheet();
+        QVERIFY(sheet);
+        QCOMPARE(sheet->alreadyFavoriteNotice()->text(), u"Already in “Unfiltered”"_s);
+        QVERIFY(sheet->alreadyFavoriteNotice()->isVisible() && !sheet->addButton()->isEnabled());
+        sheet->close();
         QTest::qWait(200);
         QVERIFY(!lookupAsked());
         QVERIFY(!isBusy(*view));
@@ -1162,6 +1166,14 @@ private slots:
         QTest::mouseClick(newFolder->createButton(), Qt::LeftButton);
         QTRY_COMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Later"}));
         QCOMPARE(view->selectedFolder()->name(), unfiltered);
+        // A second folder of the same name cannot be made.
+        QTest::mouseClick(view->newFolderButton(), Qt::LeftButton);
+        newFolder = view->newFolderSheet();
+        QTRY_VERIFY(newFolder && newFolder->isVisible());
+        QTest::keyClicks(newFolder->nameField(), u"Later"_s);
+        QVERIFY(!newFolder->createButton()->isEnabled() && newFolder->takenNotice()->isVisible());
+        newFolder->close();
+        QTRY_VERIFY(!newFolder);
 
         QVERIFY(!Kit::openFolderMenu(*view, unfiltered));
         QMenu* menu = Kit::openFolderMenu(*view, u"Later"_s);
