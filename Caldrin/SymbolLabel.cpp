@@ -39,6 +39,8 @@ void SymbolLabel::setTextFont(const QFont& font) {
 void SymbolLabel::setTextColor(const QColor& color) {
     m_textColor = color;
     LabelStyles::setColor(m_textView, color);
+    // A symbol without a colour of its own follows the text's.
+    renderSymbol();
 }
 
 void SymbolLabel::setSymbolColor(const QColor& color) {

@@ -171,6 +171,19 @@ QStringList menuItems(const QMenu* menu) {
     return items;
 }
 
+// The colour a symbol is drawn in: that of its most opaque pixel.
+QColor symbolColor(const QLabel* symbol) {
+    const QImage image = symbol->pixmap().toImage();
+    QColor colour(Qt::transparent);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y).alpha() > colour.alpha())
+                colour = image.pixelColor(x, y);
+        }
+    }
+    return colour;
+}
+
 QStringList rowNames(const FavoritesView& view) {
     QStringList names;
     for (const FavoriteAppRowView* row : view.appsList()->rows())
@@ -1135,6 +1148,17 @@ private slots:
         QCOMPARE(rows[1]->ratingText(), u"4.7"_s);
         QCOMPARE(rows[1]->addedText(),
                  u"Added: "_s + QLocale().toString(QDate::currentDate(), u"MMM d, yyyy"_s));
+        // The category and price symbols are drawn in their texts' secondary colour.
+        const QColor secondary = SystemColors::secondary(rows[1]->palette());
+        for (const QString& mark : {u"category"_s, u"price"_s}) {
+            const auto* label = rows[1]->findChild<SymbolLabel*>(mark);
+            QCOMPARE(label->textView()->palette().color(QPalette::WindowText), secondary);
+            const QColor drawn = symbolColor(label->symbolView());
+            QVERIFY2(qAbs(drawn.red() - secondary.red()) + qAbs(drawn.green() - secondary.green()) +
+                             qAbs(drawn.blue() - secondary.blue()) + qAbs(drawn.alpha() - secondary.alpha()) <
+                         12,
+                     qPrintable(mark + u" symbol in "_s + drawn.name(QColor::HexArgb)));
+        }
 
         // A folder of unmatched favorites shows the empty state; "1 apps" for one.
         Kit::clickFolder(*view, u"Ghosts"_s);
