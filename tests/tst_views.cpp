@@ -634,32 +634,66 @@ private slots:
         QTRY_VERIFY(!sheet);
     }
 
-    // The zoom stays within 50 % and 400 %, and the shown image follows;
+    // The zoom stays within 50 % and 400 %, and the shown image follows. A pinch
+    // multiplies the zoom it found by its own total, limited at each step;
     // Ctrl+wheel zooms by 10 % a notch, the plain wheel only scrolls.
-    void viewer_zoomsWithinBoundsByButtonsAndCtrlWheel() {
+    void viewer_zoomsWithinBounds_data() {
+        // "+", "-", "reset": the buttons; "pinch m1 m2 ...": one gesture and the
+        // totals it reports; "ctrl-wheel", "wheel": one notch.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("in twelve times") << QStringList(12, u"+"_s) << u"400%"_s;
+        QTest::newRow("out three times") << QStringList(3, u"-"_s) << u"50%"_s;
+        QTest::newRow("reset") << QStringList{u"+"_s, u"+"_s, u"reset"_s} << u"100%"_s;
+        QTest::newRow("a pinch of 2 from 1.5") << QStringList{u"+"_s, u"+"_s, u"pinch 1.25 2"_s} << u"300%"_s;
+        QTest::newRow("a further pinch of 2")
+            << QStringList{u"+"_s, u"+"_s, u"pinch 1.25 2"_s, u"pinch 2"_s} << u"400%"_s;
+        QTest::newRow("limited step by step") << QStringList{u"pinch 8 4"_s} << u"200%"_s;
+        QTest::newRow("pinched below 50 %") << QStringList{u"pinch 0.5 0.2"_s} << u"50%"_s;
+        QTest::newRow("ctrl-wheel") << QStringList{u"ctrl-wheel"_s} << u"110%"_s;
+        QTest::newRow("plain wheel") << QStringList{u"ctrl-wheel"_s, u"wheel"_s} << u"110%"_s;
+    }
+    void viewer_zoomsWithinBounds() {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, shown);
         auto* sheet = openViewer(shots(1), 0);
         QTRY_COMPARE(sheet->screen(), Screen::Image);
+        QWidget* viewport = sheet->findChild<QScrollArea*>()->viewport();
         QTRY_COMPARE(sheet->imageView()->width(), sheet->imageView()->parentWidget()->width());
         const int base = sheet->imageView()->width();
-        click(sheet->zoomInButton(), 4);
-        QTRY_COMPARE(sheet->imageView()->width(), base * 2); // animated
-        click(sheet->zoomInButton(), 12);
-        QCOMPARE(sheet->zoomLabel()->text(), u"400%"_s);
-        click(sheet->zoomOutButton(), 20);
-        QCOMPARE(sheet->zoomScale(), 0.5);
-
-        click(sheet->resetZoomButton());
+        const QPointF at(20, 20);
+        auto gesture = [&](Qt::NativeGestureType type, double value) {
+            QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, at, at,
+                                      viewport->mapToGlobal(at), value, QPointF());
+            QApplication::sendEvent(viewport, &event);
+        };
         auto wheel = [&](Qt::KeyboardModifiers modifiers) {
-            QWidget* viewport = sheet->findChild<QScrollArea*>()->viewport();
-            const QPointF at(20, 20);
             QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
                               modifiers, Qt::NoScrollPhase, false);
             QApplication::sendEvent(viewport, &event);
         };
-        wheel(Qt::ControlModifier);
-        QCOMPARE(sheet->zoomLabel()->text(), u"110%"_s);
-        wheel(Qt::NoModifier);
-        QCOMPARE(sheet->zoomScale(), 1.1);
+        for (const QString& step : steps) {
+            if (step == u"+" || step == u"-" || step == u"reset") {
+                click(step == u"+"   ? sheet->zoomInButton()
+                      : step == u"-" ? sheet->zoomOutButton()
+                                     : sheet->resetZoomButton());
+            } else if (step.startsWith(u"pinch")) {
+                // The platform reports each change as a fraction of the last total.
+                gesture(Qt::BeginNativeGesture, 0);
+                double total = 1.0;
+                for (const QString& reported : step.split(u' ').mid(1)) {
+                    gesture(Qt::ZoomNativeGesture, reported.toDouble() / total - 1.0);
+                    total = reported.toDouble();
+                }
+                gesture(Qt::EndNativeGesture, 0);
+            } else {
+                wheel(step == u"ctrl-wheel" ? Qt::ControlModifier : Qt::NoModifier);
+            }
+        }
+        QCOMPARE(sheet->zoomLabel()->text(), shown);
+        const double zoom = shown.chopped(1).toDouble() / 100;
+        QCOMPARE(sheet->zoomScale(), zoom);
+        QTRY_COMPARE(sheet->imageView()->width(), qRound(base * zoom)); // animated for the buttons
         sheet->close();
     }
 
