@@ -268,7 +268,8 @@ private:
     }
 
     bool newFolder() {
-        auto* sheet = new NewFolderSheet([](const QString&) {}, &m_host);
+        auto* sheet = new NewFolderSheet(
+            m_container->mainContext(), [](const QString&) {}, &m_host);
         sheet->open();
         const bool empty = save(sheet, QStringLiteral("new-folder-empty"));
         sheet->nameField()->setText(QStringLiteral("Puzzle games"));
