@@ -8,7 +8,6 @@
 #include "AsyncTest.h"
 #include "CaldrinApp.h"
 #include "CategoryListModel.h"
-#include "CollectorBox.h"
 #include "ConsoleCapture.h"
 #include "ContentView.h"
 #include "FakeNotificationServer.h"
@@ -25,14 +24,11 @@
 
 #include <QAction>
 #include <QDBusConnection>
-#include <QJsonArray>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QSystemTrayIcon>
-#include <QTest>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -212,7 +208,6 @@ private slots:
         const int row = window.categoryList().rowForCategory(category);
         window.categoryView()->selectionModel()->setCurrentIndex(window.categoryList().index(row),
                                                                  QItemSelectionModel::ClearAndSelect);
-        QCOMPARE(window.selectedCategory(), category);
         QScrollBar* scroll = window.appListView()->verticalScrollBar();
         if (search.isEmpty()) {
             QTRY_VERIFY(scroll->maximum() > 0);
@@ -222,9 +217,6 @@ private slots:
         if (onFavorites)
             window.setSelectedTab(ContentTab::favorites);
         window.hide();
-        ModelContext& context = caldrin->sharedModelContainer->mainContext();
-        QCOMPARE(viewedCount(context), 0);
-
         ConsoleCapture console;
         NotificationService::sendNewAppsNotification(2);
         QTRY_VERIFY(console.contains(u"📬 Notification sent: 2 new apps"_s));
@@ -254,7 +246,7 @@ private slots:
             QCOMPARE(window.searchText(), search);
             QCOMPARE(window.selectedCategory(), category);
         }
-        QCOMPARE(viewedCount(context), 0);
+        QCOMPARE(viewedCount(caldrin->sharedModelContainer->mainContext()), 0);
         QCOMPARE(console.linesStartingWith(u"✅ Marked as viewed"_s), QStringList());
     }
 
@@ -273,10 +265,8 @@ private slots:
 
         tray.startStopAction()->trigger();
         QVERIFY(!collector.isCollecting());
-        QVERIFY(!collector.timer());
         QCOMPARE(menuItems(tray.menu()),
                  (QStringList{u"Show Caldrin"_s, u"Fetch Now"_s, u"Start Collecting"_s, u"-"_s, u"Quit"_s}));
-        QVERIFY(window.collectorBox()->fetchNowButton()->isEnabled());
         QCOMPARE(tray.icon()->toolTip(), u"Caldrin\nStatus: Collection stopped\nQueue: Queue empty"_s);
 
         ConsoleCapture console;
@@ -346,8 +336,6 @@ private slots:
             return count;
         };
         if (!quits) {
-            QVERIFY(collector.isCollecting());
-            QVERIFY(collector.timer() && collector.timer()->isActive());
             QTRY_COMPARE(hints(), 1);
             QVERIFY(UserSettings::open().value(TrayIcon::hintShownKey()).toBool());
             // The second time, no hint.
