@@ -8,7 +8,6 @@
 #include "AsyncTest.h"
 #include "CaldrinApp.h"
 #include "CategoryListModel.h"
-#include "CollectorBox.h"
 #include "ConsoleCapture.h"
 #include "ContentView.h"
 #include "FakeNotificationServer.h"
@@ -25,14 +24,11 @@
 
 #include <QAction>
 #include <QDBusConnection>
-#include <QJsonArray>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QSystemTrayIcon>
-#include <QTest>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -157,13 +153,14 @@ private slots:
             QCOMPARE(notification.appIcon, u"org.caldrin.Caldrin"_s);
             QCOMPARE(notification.hints.value(u"desktop-entry"_s).toString(), u"org.caldrin.Caldrin"_s);
             // A click on it is the default action.
-            QCOMPARE(notification.actions.value(0), u"default"_s);
-            QCOMPARE(notification.actions.size(), 2);
+            QCOMPARE(notification.actions, (QStringList{u"default"_s, u"Show"_s}));
             ids.append(notification.hints.value(u"x-caldrin-id"_s).toString());
         }
         QVERIFY(!ids[0].isEmpty() && ids[0] != ids[1]);
     }
 
+    // Granted while a server answers, denied when none does; no session bus at
+    // all is reported, not fatal.
     void permission_followsWhetherAServerAnswers() {
         ConsoleCapture console;
         QVERIFY(AsyncTest::run(NotificationService::requestPermission()));
@@ -172,19 +169,14 @@ private slots:
         QVERIFY(!AsyncTest::run(NotificationService::requestPermission()));
         NotificationService::sendNewAppsNotification(1);
         QTRY_COMPARE(console.lines().size(), 3);
+        QDBusConnection none =
+            QDBusConnection::connectToBus(u"unix:path=/nonexistent/caldrin-bus"_s, u"none"_s);
+        QVERIFY(!AsyncTest::run(NotificationService::requestPermission(none)));
         QCOMPARE(console.lines().mid(0, 2), (QStringList{u"✅ Notification permission granted"_s,
                                                          u"⚠️ Notification permission denied"_s}));
         QVERIFY(console.lines()[2].startsWith(u"❌ Error sending notification: "_s));
-    }
-
-    void noSessionBus_isReported_notFatal() {
-        QDBusConnection none =
-            QDBusConnection::connectToBus(u"unix:path=/nonexistent/caldrin-bus"_s, u"none"_s);
-        QVERIFY(!none.isConnected());
-        ConsoleCapture console;
-        QVERIFY(!AsyncTest::run(NotificationService::requestPermission(none)));
-        QCOMPARE(console.lines().size(), 1);
-        QVERIFY(console.lines()[0].startsWith(u"❌ Error requesting notification permission: "_s));
+        QVERIFY(console.lines().value(3).startsWith(u"❌ Error requesting notification permission: "_s));
+        QCOMPARE(console.lines().size(), 4);
     }
 
     // A click on the "new apps" notification brings the window with the newest
@@ -216,7 +208,6 @@ private slots:
         const int row = window.categoryList().rowForCategory(category);
         window.categoryView()->selectionModel()->setCurrentIndex(window.categoryList().index(row),
                                                                  QItemSelectionModel::ClearAndSelect);
-        QCOMPARE(window.selectedCategory(), category);
         QScrollBar* scroll = window.appListView()->verticalScrollBar();
         if (search.isEmpty()) {
             QTRY_VERIFY(scroll->maximum() > 0);
@@ -226,9 +217,6 @@ private slots:
         if (onFavorites)
             window.setSelectedTab(ContentTab::favorites);
         window.hide();
-        ModelContext& context = caldrin->sharedModelContainer->mainContext();
-        QCOMPARE(viewedCount(context), 0);
-
         ConsoleCapture console;
         NotificationService::sendNewAppsNotification(2);
         QTRY_VERIFY(console.contains(u"📬 Notification sent: 2 new apps"_s));
@@ -258,7 +246,7 @@ private slots:
             QCOMPARE(window.searchText(), search);
             QCOMPARE(window.selectedCategory(), category);
         }
-        QCOMPARE(viewedCount(context), 0);
+        QCOMPARE(viewedCount(caldrin->sharedModelContainer->mainContext()), 0);
         QCOMPARE(console.linesStartingWith(u"✅ Marked as viewed"_s), QStringList());
     }
 
@@ -277,10 +265,8 @@ private slots:
 
         tray.startStopAction()->trigger();
         QVERIFY(!collector.isCollecting());
-        QVERIFY(!collector.timer());
         QCOMPARE(menuItems(tray.menu()),
                  (QStringList{u"Show Caldrin"_s, u"Fetch Now"_s, u"Start Collecting"_s, u"-"_s, u"Quit"_s}));
-        QVERIFY(window.collectorBox()->fetchNowButton()->isEnabled());
         QCOMPARE(tray.icon()->toolTip(), u"Caldrin\nStatus: Collection stopped\nQueue: Queue empty"_s);
 
         ConsoleCapture console;
@@ -350,8 +336,6 @@ private slots:
             return count;
         };
         if (!quits) {
-            QVERIFY(collector.isCollecting());
-            QVERIFY(collector.timer() && collector.timer()->isActive());
             QTRY_COMPARE(hints(), 1);
             QVERIFY(UserSettings::open().value(TrayIcon::hintShownKey()).toBool());
             // The second time, no hint.
