@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "ContentView.h"
+#include "ExportController.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "StoreError.h"
@@ -58,6 +59,7 @@ void CaldrinApp::showWindow() {
         return;
     }
     m_window = std::make_unique<ContentView>(sharedModelContainer->mainContext());
+    new ExportController(*m_window); // owned by the window
     m_window->show();
 }
 
