@@ -29,6 +29,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <thread>
 
 using AppRef = QSharedPointer<AppModel>;
@@ -165,8 +166,18 @@ private slots:
         store.add(u"1002"_s, {u"None"_s, u"Dev"_s, u"Games"_s, 1});
         store.context().save();
 
+        // A new file is made as the umask says; a replaced one keeps its mode.
         const QString csvPath = store.dir.filePath(u"apps.csv"_s);
+        const mode_t umaskBefore = umask(027);
         QCOMPARE(store.exportTo(csvPath, ExportFormat::Csv).exported, 3);
+        umask(umaskBefore);
+        struct stat written {};
+        QCOMPARE(stat(QFile::encodeName(csvPath).constData(), &written), 0);
+        QCOMPARE(written.st_mode & 07777, 0640u);
+        QCOMPARE(chmod(QFile::encodeName(csvPath).constData(), 0604), 0);
+        QCOMPARE(store.exportTo(csvPath, ExportFormat::Csv).exported, 3);
+        QCOMPARE(stat(QFile::encodeName(csvPath).constData(), &written), 0);
+        QCOMPARE(written.st_mode & 07777, 0604u);
         QCOMPARE(
             readAll(csvPath),
             kHeader +
@@ -396,6 +407,12 @@ private slots:
         complete(store.add(u"1004"_s, {u"Moon Unsaved"_s, u"Other"_s, u"Games"_s, 1}));
         QVERIFY(store.context().hasChanges());
 
+        // The progress dialog may have taken the focus on its way.
+        const auto pressCtrlE = [&window] {
+            window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QTest::keyClick(&window, Qt::Key_E, Qt::ControlModifier);
+        };
         ConsoleCapture console;
         QTest::mouseClick(window.exportButton(), Qt::LeftButton);
         QVERIFY(controller->isRunning() && controller->progressDialog());
@@ -412,12 +429,12 @@ private slots:
 
         // The typed suffix wins over the chosen filter.
         window.appList().setSearchText(QString());
-        QTest::keyClick(&window, Qt::Key_E, Qt::ControlModifier);
+        pressCtrlE();
         QVERIFY(finished.wait(10000));
         QCOMPARE(csvAppleIDs(readAll(target.filePath(u"apps.csv"_s))),
                  (QStringList{u"1003"_s, u"1000"_s, u"1001"_s, u"1004"_s}));
 
-        QTest::keyClick(&window, Qt::Key_E, Qt::ControlModifier);
+        pressCtrlE();
         QVERIFY(finished.wait(10000));
         QCOMPARE(finished.at(2).at(0).value<Outcome>(), Outcome::Failed);
         QVERIFY(console.contains(u"❌ Export failed: cannot write %1: %2"_s.arg(
