@@ -112,6 +112,8 @@ public:
 signals:
     void selectedAppChanged(const QSharedPointer<AppModel>& app);
     void selectedTabChanged(ContentTab tab);
+    // setupCollector() made the collector and started it.
+    void collectorCreated(AppCollectorService* collector);
     // The user asked to export the apps the list matches (see ExportController).
     void exportRequested();
 
