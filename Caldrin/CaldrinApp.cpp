@@ -2,6 +2,7 @@
 
 #include "Console.h"
 #include "ContentView.h"
+#include "ExportController.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "NewestAppsPresenter.h"
@@ -62,6 +63,7 @@ void CaldrinApp::showWindow() {
         return;
     }
     m_window = std::make_unique<ContentView>(sharedModelContainer->mainContext());
+    new ExportController(*m_window); // owned by the window
     setUpDesktopIntegration();
     m_window->show();
 }

@@ -1,6 +1,5 @@
 // The page scraper: its trail, its three ways to end a scrape, hostile and
 // broken pages, the debug file, and the caldrin-scrape tool.
-#include "AtomicTextFile.h"
 #include "ConsoleCapture.h"
 #include "FakeStore.h"
 #include "PageConsoleCapture.h"
@@ -308,17 +307,6 @@ private slots:
         QVERIFY(console.contains(
             QStringLiteral("⚠️ Could not save HTML to: /tmp/appstore_page_debug.html (") +
             QString::fromLocal8Bit(std::strerror(EISDIR)) + ')'));
-    }
-
-    // A write that cannot take the path's place fails and leaves nothing behind.
-    void atomicTextFile_failedWriteLeavesNothingBehind() {
-        QTemporaryDir directory;
-        QVERIFY(QDir(directory.path()).mkdir(QStringLiteral("page.html")));
-        QVERIFY(!AtomicTextFile::write(directory.filePath("page.html"), QStringLiteral("<html></html>"))
-                     .isEmpty());
-        QCOMPARE(QDir(directory.path())
-                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden),
-                 QStringList{"page.html"});
     }
 
     void page_cannotReachLocalFiles() {

@@ -10,6 +10,7 @@
 #include "AppModel.h"
 #include "AppRowView.h"
 #include "ContentView.h"
+#include "ExportController.h"
 #include "FakeStore.h"
 #include "FavoriteApp.h"
 #include "FavoriteAppRowView.h"
@@ -37,6 +38,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -135,6 +137,7 @@ public:
         ok = detailViews() && ok;
         ok = favoritesBrowser() && ok;
         ok = mainWindow() && ok;
+        ok = exportDialog() && ok;
         return ok;
     }
 
@@ -555,6 +558,30 @@ private:
         const bool arrived = ok && imagesArrived(&window);
         ok = save(&window, QStringLiteral("main-window-favorites")) && ok && arrived;
         window.setSelectedTab(ContentTab::general);
+        return ok;
+    }
+
+    // ---- Export
+
+    // The window's "Export…" asks where to, with CSV or JSON to choose; shown
+    // in a documents folder that holds an earlier export.
+    bool exportDialog() {
+        const QString documents = m_scratch + QStringLiteral("/Documents");
+        QDir().mkpath(documents);
+        {
+            QFile earlier(documents + QStringLiteral("/caldrin-games.csv"));
+            if (earlier.open(QIODevice::WriteOnly))
+                earlier.write("appleID,name,developerName\r\n6502109,Chess Puzzles Daily,Moonbeam Games\r\n");
+        }
+        QFileDialog* dialog =
+            ExportController::makeFileDialog(&m_host, documents + QStringLiteral("/caldrin-apps.csv"));
+        // Qt's own dialog, the same on every desktop, rather than the platform's.
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        dialog->resize(860, 460);
+        dialog->open();
+        const bool ok = save(dialog, QStringLiteral("export-dialog"));
+        dialog->close();
+        delete dialog;
         return ok;
     }
 
