@@ -71,7 +71,7 @@ QString DamagedStoreCopies::keep(const QString& storePath, const QDateTime& now)
                              SQLITE_CANTOPEN);
         present.append(suffix);
     }
-    if (!present.contains(QString()))
+    if (present.isEmpty())
         return QString();
 
     const QString stem = store.absoluteFilePath() + QLatin1Char('.') + now.toUTC().toString(kStampFormat);

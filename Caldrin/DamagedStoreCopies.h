@@ -14,7 +14,7 @@ public:
     static constexpr int kKept = 3;
 
     // Moves the store file and its companions aside and returns the copy's path
-    // (empty when there was no file). Throws StoreError when anything cannot be
+    // (empty when there was nothing to move). Throws StoreError when anything cannot be
     // moved; every file moved so far is then put back, so nothing is lost. A
     // path that is not a regular file is never moved.
     static QString keep(const QString& storePath, const QDateTime& now = QDateTime::currentDateTimeUtc());

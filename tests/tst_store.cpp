@@ -457,6 +457,26 @@ private slots:
         QCOMPARE(container->database().queryInt64("SELECT count(*) FROM StoreMetadata WHERE key = 'wal'"), 0);
     }
 
+    // Two resets within one second keep two copies; neither replaces the other,
+    // and the later one counts as the newer.
+    void damagedCopies_neverReplaceOneAnother() {
+        const QString path = freshPath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        const QDateTime now(QDate(2026, 12, 6), QTime(11, 22, 57), Qt::UTC);
+        QStringList copies;
+        for (const QByteArray& content : {QByteArray("first"), QByteArray("second")}) {
+            QVERIFY(writeFile(path, content));
+            QVERIFY(writeFile(path + u"-journal"_s, content + "-journal"));
+            copies.prepend(DamagedStoreCopies::keep(path, now));
+            QVERIFY(!QFileInfo::exists(path) && !QFileInfo::exists(path + u"-journal"_s));
+        }
+        QCOMPARE(copies, DamagedStoreCopies::copiesOf(path));
+        QVERIFY(copies[0].endsWith(u"/caldrin.sqlite.2026-12-06T11-22-57Z-2.broken"_s));
+        QVERIFY(copies[1].endsWith(u"/caldrin.sqlite.2026-12-06T11-22-57Z.broken"_s));
+        QCOMPARE(readFile(copies[0]), QByteArray("second"));
+        QCOMPARE(readFile(copies[1] + u"-journal"_s), QByteArray("first-journal"));
+    }
+
     // A process killed in the middle of its saves leaves a store that opens, with
     // every completed save whole and the interrupted one whole or absent.
     void killedMidSave_leavesEveryCompletedSaveIntact() {
