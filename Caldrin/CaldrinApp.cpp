@@ -5,6 +5,8 @@
 #include "DamagedStoreCopies.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
+#include "NewestAppsPresenter.h"
+#include "NotificationActions.h"
 #include "StartupAlert.h"
 #include "StoreError.h"
 
@@ -20,7 +22,9 @@ CaldrinApp::CaldrinApp(const QString& storePath, QObject* parent)
 }
 
 CaldrinApp::~CaldrinApp() {
-    // The window (and the collector it owns) goes before the store.
+    // The window (and the collector it owns) goes before the store, the tray
+    // that watches it before the window.
+    m_tray.reset();
     m_window.reset();
 }
 
@@ -40,7 +44,7 @@ std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path) {
     // it would throw away a good store.
     if (!first->isDamagedFile()) {
         Console::fatal(fatalPrefix + first->description());
-        StartupAlert::showFatal(first->description(), path, false);
+        StartupAlert::showStoreFatal(first->description(), path, false);
         return nullptr;
     }
     QString copy;
@@ -48,7 +52,7 @@ std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path) {
         copy = DamagedStoreCopies::keep(path);
     } catch (const StoreError& error) {
         Console::fatal(fatalPrefix + error.description());
-        StartupAlert::showFatal(error.description(), path, false);
+        StartupAlert::showStoreFatal(error.description(), path, false);
         return nullptr;
     }
     if (!copy.isEmpty())
@@ -64,7 +68,7 @@ std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path) {
         return container;
     } catch (const StoreError& second) {
         Console::fatal(fatalPrefix + second.description());
-        StartupAlert::showFatal(second.description(), path, true);
+        StartupAlert::showStoreFatal(second.description(), path, true);
     }
     return nullptr;
 }
@@ -77,7 +81,22 @@ void CaldrinApp::showWindow() {
         return;
     }
     m_window = std::make_unique<ContentView>(sharedModelContainer->mainContext());
+    setUpDesktopIntegration();
     m_window->show();
+}
+
+void CaldrinApp::setUpDesktopIntegration() {
+    m_tray = std::make_unique<TrayIcon>(
+        *m_window, [this] { raiseWindow(); }, m_trayAvailable);
+    // A click on one of our notifications brings the window forward, and for
+    // new apps shows them.
+    m_notificationActions = std::make_unique<NotificationActions>();
+    connect(m_notificationActions.get(), &NotificationActions::activated, this,
+            [this](NotificationService::Kind kind) {
+                raiseWindow();
+                if (kind == NotificationService::Kind::NewApps)
+                    NewestAppsPresenter::present(*m_window);
+            });
 }
 
 void CaldrinApp::raiseWindow() {

@@ -362,6 +362,7 @@ void ContentView::setupCollector() {
             : std::make_unique<AppCollectorService>(m_modelContext);
     m_collectorBox->setCollector(m_collectorService.get());
     m_collectorService->startCollecting();
+    emit collectorCreated(m_collectorService.get());
 }
 
 bool ContentView::eventFilter(QObject* watched, QEvent* event) {

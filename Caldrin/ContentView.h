@@ -110,6 +110,8 @@ public:
 signals:
     void selectedAppChanged(const QSharedPointer<AppModel>& app);
     void selectedTabChanged(ContentTab tab);
+    // setupCollector() made the collector and started it.
+    void collectorCreated(AppCollectorService* collector);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -23,7 +23,13 @@ bool StartupAlert::isDisplayAvailable() {
            platform != QLatin1String("minimal");
 }
 
-void StartupAlert::showFatal(const QString& cause, const QString& storePath, bool storeWasReplaced) {
+void StartupAlert::showFatal(const QString& message) {
+    if (!isDisplayAvailable())
+        return;
+    show(QMessageBox::Critical, QStringLiteral("Caldrin could not start."), message);
+}
+
+void StartupAlert::showStoreFatal(const QString& cause, const QString& storePath, bool storeWasReplaced) {
     if (!isDisplayAvailable())
         return;
     const QString where = QDir::toNativeSeparators(storePath);

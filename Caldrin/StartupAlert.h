@@ -10,8 +10,10 @@ class StartupAlert {
 public:
     static bool isDisplayAvailable();
 
+    // Caldrin stops at start-up; `message` is the fatal line it printed.
+    static void showFatal(const QString& message);
     // The store could not be opened and Caldrin stops; `cause` says why.
-    static void showFatal(const QString& cause, const QString& storePath, bool storeWasReplaced);
+    static void showStoreFatal(const QString& cause, const QString& storePath, bool storeWasReplaced);
     // A damaged store was replaced by an empty one; the old one is at copyPath.
     static void showReset(const QString& cause, const QString& copyPath);
 };

@@ -142,15 +142,18 @@ private slots:
         QCOMPARE(console.lines(), expected);
     }
 
-    // Engine failures after the document started are thrown; failures before
-    // anything of the page arrived are left to the time-out.
+    // Failures the engine reports are thrown, before or after any of the page
+    // arrived; a page that arrives but never finishes ends by the time-out.
     void failedLoad_endsTheScrapeOnce_data() {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("error"); // empty: ends by the time-out
         FakeStore::Response truncated = ProductPages::html(ProductPages::page("<p>cut short</p>"));
         truncated.behaviour = FakeStore::Behaviour::Truncate;
         QTest::newRow("body cut short") << serve(truncated) << "net::ERR_CONTENT_LENGTH_MISMATCH";
-        QTest::newRow("connection refused") << FakeStore::refusedOrigin() + productPath << QString();
+        QTest::newRow("connection refused")
+            << FakeStore::refusedOrigin() + productPath << "net::ERR_CONNECTION_REFUSED";
+        QTest::newRow("unknown host") << "http://store.invalid" + productPath << "net::ERR_NAME_NOT_RESOLVED";
+        QTest::newRow("page never finishes") << serve(stalledPage()) << QString();
     }
 
     void failedLoad_endsTheScrapeOnce() {

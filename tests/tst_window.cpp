@@ -949,6 +949,63 @@ private slots:
         QCOMPARE(view->findChild<QLabel*>(u"ratingValue"_s)->text(), u"4.0"_s);
     }
 
+    // A reload that fails gives the record back what it held, so no save made
+    // meanwhile or afterwards (another app selected) keeps the cleared fields.
+    void refetchDetails_failureKeepsWhatWasStored_data() {
+        QTest::addColumn<bool>("pageFails"); // else the lookup fails
+        QTest::addColumn<bool>("selectWhileLoading");
+        QTest::newRow("lookup fails, then another app selected") << false << false;
+        QTest::newRow("another app selected while the lookup waits, then it fails") << false << true;
+        QTest::newRow("page load breaks off, then another app selected") << true << false;
+    }
+    void refetchDetails_failureKeepsWhatWasStored() {
+        QFETCH(bool, pageFails);
+        QFETCH(bool, selectWhileLoading);
+        const QList<AppRef> apps = addApps({{u"First"_s}, {u"Second"_s}});
+        const AppRef first = apps[0];
+        first->setAppVersion(u"1.0"_s);
+        first->setRating(4.0);
+        first->setHasInAppPurchases(true);
+        first->setInAppPurchaseItems(QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}});
+        context().save();
+        FakeStore::Response lookup = FakeStore::htmlError(404);
+        if (pageFails) {
+            lookup.status = 200;
+            lookup.body = StoreDocuments::lookupDocument(1, {QJsonObject{{"version", "2.0"}}});
+            servePage(first->appleID(), FakeStore::Behaviour::Truncate);
+        }
+        lookup.delayMs = 500;
+        m_store->setResponse(u"/lookup?id="_s + first->appleID(), lookup);
+        ContentView& window = openWindow();
+        clickApp(window, u"First"_s);
+        ConsoleCapture console;
+        click(window.detailView()->reloadButton());
+        QTRY_VERIFY(window.detailView()->isLoadingDetails());
+        QVERIFY(!first->hasAppDescription() && !first->screenshotURLs()); // the view shows them gone
+        const auto failed = [&] {
+            return !console.linesStartingWith(u"❌ Error fetching details: "_s).isEmpty();
+        };
+        if (selectWhileLoading) {
+            clickApp(window, u"Second"_s);
+            QVERIFY(!failed());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(failed(), 15000);
+        if (!selectWhileLoading)
+            clickApp(window, u"Second"_s);
+        QTRY_VERIFY(console.contains(u"✅ Marked as viewed: Second"_s));
+        QCOMPARE(first->appDescription(), std::optional(u"An app."_s));
+        QVERIFY(first->detailsFetched());
+
+        // Nothing waits for a save: what the connection reads is what the file holds.
+        QVERIFY(!context().hasChanges());
+        QCOMPARE(m_container->database().queryInt64(
+                     "SELECT count(*) FROM AppModel WHERE appleID = '" + first->appleID().toUtf8() +
+                     "' AND appDescription = 'An app.' AND screenshotURLs LIKE '%shot.png%' AND "
+                     "inAppPurchaseItems LIKE '%Gem Pack%' AND appVersion = '1.0' AND rating = 4.0 AND "
+                     "hasInAppPurchases = 1 AND detailsFetched = 1"),
+                 1);
+    }
+
     // A fetch goes on when its view is gone, and leaves the record filled and
     // saved; a new view of the app shows the result.
     void fetch_outlivesItsView() {

@@ -28,6 +28,7 @@
 #include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "TrayIcon.h"
 #include "WebEngineEnvironment.h"
 
 #include <QAbstractItemView>
@@ -528,6 +529,7 @@ private:
             std::fprintf(stderr, "main window: images did not arrive in time\n");
         bool ok = save(&window, QStringLiteral("main-window")) && ready && loaded && window.detailView();
         ok = mainWindowFavorites(window) && ok;
+        ok = trayMenu(window) && ok;
         QLocale::setDefault(previous);
         return ok;
     }
@@ -552,6 +554,21 @@ private:
         const bool arrived = ok && imagesArrived(&window);
         ok = save(&window, QStringLiteral("main-window-favorites")) && ok && arrived;
         window.setSelectedTab(ContentTab::general);
+        return ok;
+    }
+
+    // The tray icon's menu while the window's collector runs. A virtual display
+    // has no tray to click, so the menu opens on its own.
+    bool trayMenu(ContentView& window) {
+        TrayIcon tray(
+            window, [&window] { window.show(); }, [] { return true; });
+        QMenu* menu = tray.menu();
+        menu->popup(window.mapToGlobal(QPoint(window.width() - 260, 40)));
+        const bool shown = waitUntil([&] { return menu->isVisible(); });
+        if (!shown)
+            std::fprintf(stderr, "tray menu: the menu did not open\n");
+        const bool ok = save(menu, QStringLiteral("tray-menu")) && shown;
+        menu->hide();
         return ok;
     }
 
