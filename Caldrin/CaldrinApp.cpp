@@ -2,15 +2,20 @@
 
 #include "Console.h"
 #include "ContentView.h"
+#include "DamagedStoreCopies.h"
 #include "ExportController.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
 #include "NewestAppsPresenter.h"
 #include "NotificationActions.h"
+#include "StartupAlert.h"
 #include "StoreError.h"
 
-#include <QFile>
+#include <QDir>
+#include <QFileInfo>
 #include <QUrl>
+
+#include <optional>
 
 CaldrinApp::CaldrinApp(const QString& storePath, QObject* parent)
     : QObject(parent) {
@@ -24,35 +29,49 @@ CaldrinApp::~CaldrinApp() {
     m_window.reset();
 }
 
-std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path, const FileRemover& removeFile) {
+std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path) {
+    const QString fatalPrefix = QStringLiteral("Could not create ModelContainer even after reset: ");
+    std::optional<StoreError> first;
     try {
         auto container = ModelContainer::open(path);
         Console::print(QStringLiteral("✅ ModelContainer created successfully"));
         return container;
-    } catch (const StoreError& first) {
+    } catch (const StoreError& error) {
         Console::print(QStringLiteral("⚠️ Migration failed, attempting to reset database: ") +
-                       first.description());
+                       error.description());
+        first = error;
     }
-    (removeFile ? removeFile : removeStoreFiles)(path);
+    // A lock, a permission or a full disk says nothing about the file: replacing
+    // it would throw away a good store.
+    if (!first->isDamagedFile()) {
+        Console::fatal(fatalPrefix + first->description());
+        StartupAlert::showStoreFatal(first->description(), path, false);
+        return nullptr;
+    }
+    QString copy;
+    try {
+        copy = DamagedStoreCopies::keep(path);
+    } catch (const StoreError& error) {
+        Console::fatal(fatalPrefix + error.description());
+        StartupAlert::showStoreFatal(error.description(), path, false);
+        return nullptr;
+    }
+    if (!copy.isEmpty())
+        Console::print(QStringLiteral("📦 Kept a copy of the damaged database at: ") +
+                       QDir::toNativeSeparators(copy));
+    DamagedStoreCopies::prune(path);
     Console::print(QStringLiteral("🗑️ Removed old database at: ") +
-                   QUrl::fromLocalFile(path).toString());
+                   QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded));
     try {
         auto container = ModelContainer::open(path);
         Console::print(QStringLiteral("✅ Created new ModelContainer after reset"));
+        StartupAlert::showReset(first->description(), copy);
         return container;
     } catch (const StoreError& second) {
-        Console::fatal(QStringLiteral("Could not create ModelContainer even after reset: ") +
-                       second.description());
+        Console::fatal(fatalPrefix + second.description());
+        StartupAlert::showStoreFatal(second.description(), path, true);
     }
     return nullptr;
-}
-
-void CaldrinApp::removeStoreFiles(const QString& path) {
-    // The write-ahead log and its index hold data too: a reset that left them
-    // would bring old records back.
-    for (const QString& suffix :
-         {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")})
-        QFile::remove(path + suffix);
 }
 
 void CaldrinApp::showWindow() {

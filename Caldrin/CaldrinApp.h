@@ -36,12 +36,11 @@ public:
     TrayIcon* trayIcon() const { return m_tray.get(); }
     void setTrayAvailability(TrayIcon::Availability isAvailable) { m_trayAvailable = std::move(isAvailable); }
 
-    // The opening road with its console lines. removeFile deletes the store file
-    // and its companions; a failure to delete is ignored. Returns null after
-    // printing the fatal message.
-    using FileRemover = std::function<void(const QString& path)>;
-    static std::unique_ptr<ModelContainer> openStore(const QString& path, const FileRemover& removeFile = {});
-    static void removeStoreFiles(const QString& path);
+    // The opening road with its console lines. Only a damaged file (not a
+    // database, corrupt, another schema or version) is replaced, and a copy of it
+    // is kept first; any other failure stops with the fatal message and leaves the
+    // file alone. Returns null after printing the fatal message.
+    static std::unique_ptr<ModelContainer> openStore(const QString& path);
 
     std::unique_ptr<ModelContainer> sharedModelContainer;
 

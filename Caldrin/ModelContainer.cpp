@@ -2,11 +2,14 @@
 
 #include "ModelContext.h"
 #include "SqliteDatabase.h"
+#include "StoreError.h"
 #include "StoreSchema.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <sqlite3.h>
 
 ModelContainer::ModelContainer() = default;
 
@@ -21,12 +24,20 @@ QString ModelContainer::defaultStorePath() {
 }
 
 std::unique_ptr<ModelContainer> ModelContainer::open(const QString& path) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw StoreError(
+            QStringLiteral("Could not create the folder %1").arg(QDir::toNativeSeparators(folder)),
+            SQLITE_CANTOPEN);
     std::unique_ptr<ModelContainer> container(new ModelContainer);
     container->m_path = path;
     container->m_database = std::make_unique<SqliteDatabase>();
     SqliteDatabase& database = *container->m_database;
     database.open(path);
+    // Until the file has proved to be our store, nothing may be written to it:
+    // not even the log's contents on close, or the copy kept of a damaged file
+    // would not be the file the user had.
+    database.setCheckpointOnClose(false);
     database.setBusyTimeout(2000);
     database.exec("PRAGMA foreign_keys = ON");
     StoreSchema::prepare(database);
@@ -34,6 +45,7 @@ std::unique_ptr<ModelContainer> ModelContainer::open(const QString& path) {
     // power cut, not only a killed process.
     database.exec("PRAGMA journal_mode = WAL");
     database.exec("PRAGMA synchronous = FULL");
+    database.setCheckpointOnClose(true);
     container->m_context = std::make_unique<ModelContext>(database);
     return container;
 }

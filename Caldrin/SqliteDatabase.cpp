@@ -83,6 +83,10 @@ void SqliteDatabase::setBusyTimeout(int milliseconds) {
     sqlite3_busy_timeout(m_db, milliseconds);
 }
 
+void SqliteDatabase::setCheckpointOnClose(bool enabled) {
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, enabled ? 0 : 1, nullptr);
+}
+
 int SqliteDatabase::injectedFault(const QByteArray& sql) const {
     return m_faultHook ? m_faultHook(sql) : SQLITE_OK;
 }

@@ -41,6 +41,10 @@ public:
     bool inTransaction() const;
     QString errorMessage() const;
     void setBusyTimeout(int milliseconds);
+    // Whether closing the last connection copies the write-ahead log into the
+    // file (the engine's default). Off while a file is not yet known to be ours,
+    // so that a failed open leaves the file and its log exactly as they were.
+    void setCheckpointOnClose(bool enabled);
 
     // Test seam below the store: when set, every statement about to step asks the
     // hook, and a result other than SQLITE_OK fails that statement with this code.

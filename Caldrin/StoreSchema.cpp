@@ -104,9 +104,8 @@ QByteArrayList columnsOf(SqliteDatabase& database, const QByteArray& table) {
 }
 
 StoreError mismatch(const QString& detail) {
-    return StoreError(QStringLiteral("The file is not a Caldrin store of version %1: %2")
-                          .arg(StoreSchema::versionText(), detail),
-                      SQLITE_OK);
+    return StoreError::foreignContent(QStringLiteral("The file is not a Caldrin store of version %1: %2")
+                                          .arg(StoreSchema::versionText(), detail));
 }
 
 } // namespace

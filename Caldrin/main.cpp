@@ -2,6 +2,7 @@
 #include "Console.h"
 #include "InstanceGuard.h"
 #include "StallProbe.h"
+#include "StartupAlert.h"
 #include "WebEngineEnvironment.h"
 
 #include <QApplication>
@@ -77,10 +78,13 @@ int main(int argc, char* argv[]) {
     case InstanceGuard::Claim::ForwardedToOwner:
         Console::print(QStringLiteral("🪟 Caldrin is already running: brought its window forward"));
         return 0;
-    case InstanceGuard::Claim::OwnerSilent:
-        Console::fatal(QStringLiteral("Caldrin is already running but does not answer: ") +
-                       instanceGuard.errorText());
+    case InstanceGuard::Claim::OwnerSilent: {
+        const QString message =
+            QStringLiteral("Caldrin is already running but does not answer: ") + instanceGuard.errorText();
+        Console::fatal(message);
+        StartupAlert::showFatal(message);
         return 1;
+    }
     }
 
     // By hand: CALDRIN_STALL_PROBE=<ms> reports on standard error every stall of

@@ -2,6 +2,7 @@
 #include "AppModel.h"
 #include "CaldrinApp.h"
 #include "ConsoleCapture.h"
+#include "DamagedStoreCopies.h"
 #include "FavoriteApp.h"
 #include "FavoriteFolder.h"
 #include "ModelContainer.h"
@@ -12,14 +13,18 @@
 #include "StoreError.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
 
@@ -55,6 +60,17 @@ QVariantList fieldsOf(const AppModel& app) {
                     &A::screenshotURLs, &A::rating, &A::ratingCount, &A::appSize, &A::appVersion,
                     &A::ageRating, &A::hasInAppPurchases, &A::inAppPurchaseInfo, &A::inAppPurchaseItems,
                     &A::detailsFetched, &A::isViewed>(app);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// The file's bytes, or a null array when there is no file.
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 qint64 rawCount(const QString& path, const char* table) {
@@ -280,62 +296,185 @@ private slots:
         QCOMPARE(rawCount(path, "FavoriteFolder"), 0);
     }
 
-    // The opening road with every kind of file it can meet.
-    void openStore_takesTheResetRoadForBadFiles_data() {
+    // The opening road with every kind of file it can meet. Only a damaged file
+    // is replaced, after a copy of it (and of its log) is kept beside it; a file
+    // that cannot be opened for a cause outside it is left byte for byte.
+    void openStore_replacesOnlyDamagedFiles_keepingACopy_data() {
         QTest::addColumn<QByteArray>("kind");
-        QTest::addColumn<bool>("reset");
-        QTest::newRow("our store") << QByteArray("ours") << false;
-        QTest::newRow("empty file, a new store") << QByteArray("empty") << false;
-        QTest::newRow("garbage") << QByteArray("garbage") << true;
-        QTest::newRow("foreign schema") << QByteArray("foreign") << true;
-        QTest::newRow("other version") << QByteArray("version") << true;
-        QTest::newRow("our tables, other columns") << QByteArray("columns") << true;
+        QTest::addColumn<QByteArray>("outcome");
+        QTest::newRow("our store, a log left by a crash") << QByteArray("ours") << QByteArray("opened");
+        QTest::newRow("empty file, a new store") << QByteArray("empty") << QByteArray("opened");
+        QTest::newRow("garbage") << QByteArray("garbage") << QByteArray("reset");
+        QTest::newRow("store cut short") << QByteArray("truncated") << QByteArray("reset");
+        QTest::newRow("header overwritten") << QByteArray("header") << QByteArray("reset");
+        QTest::newRow("foreign schema") << QByteArray("foreign") << QByteArray("reset");
+        QTest::newRow("other version") << QByteArray("version") << QByteArray("reset");
+        QTest::newRow("our tables, other columns") << QByteArray("columns") << QByteArray("reset");
+        QTest::newRow("a directory in its place") << QByteArray("directory") << QByteArray("fatal");
+        QTest::newRow("held in exclusive locking mode") << QByteArray("locked") << QByteArray("fatal");
     }
-    void openStore_takesTheResetRoadForBadFiles() {
+    void openStore_replacesOnlyDamagedFiles_keepingACopy() {
         QFETCH(QByteArray, kind);
-        QFETCH(bool, reset);
-        const QString path = freshPath();
-        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFETCH(QByteArray, outcome);
+        // A home with a space and letters beyond ASCII, as users have.
+        const QString path =
+            m_dir.filePath(u"home %1/Zoë 東京/caldrin.sqlite"_s.arg(QTest::currentDataTag()));
+        const QString folder = QFileInfo(path).absolutePath();
+        QVERIFY(QDir().mkpath(folder));
+        const QString wal = path + u"-wal"_s;
+
         if (kind == "garbage" || kind == "empty") {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(kind == "garbage" ? QByteArray(8192, '\x5a') : QByteArray());
+            QVERIFY(writeFile(path, kind == "garbage" ? QByteArray(8192, '\x5a') : QByteArray()));
+        } else if (kind == "directory") {
+            QVERIFY(QDir().mkpath(path));
+            QVERIFY(writeFile(path + u"/inside"_s, "keep me"));
         } else {
+            // Our store with a write-ahead log still holding a commit, as a
+            // killed process leaves it; then the damage.
+            const QString scratch = m_dir.filePath(u"scratch-%1.sqlite"_s.arg(QTest::currentDataTag()));
             {
-                auto container = ModelContainer::open(path);
-                container->mainContext().insert(makeApp(u"old"_s));
+                auto container = ModelContainer::open(scratch);
+                for (int i = 0; i < (kind == "truncated" ? 200 : 1); ++i) {
+                    auto app = makeApp(u"old%1"_s.arg(i));
+                    app->setAppDescription(QString(4000, QLatin1Char('d')));
+                    container->mainContext().insert(app);
+                }
                 container->mainContext().save();
             }
             SqliteDatabase database;
-            database.open(path);
+            if (kind != "truncated") // a log would supply the lost pages
+                database.open(scratch);
             if (kind == "foreign")
                 database.exec("DROP TABLE AppModel; PRAGMA application_id = 0; CREATE TABLE notes (x)");
             else if (kind == "version")
                 database.exec("PRAGMA user_version = 10100");
             else if (kind == "columns")
                 database.exec("ALTER TABLE FavoriteApp ADD COLUMN extra TEXT");
-            // Leave a write-ahead log behind with old rows in it.
-            database.exec("PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0");
-            database.exec("INSERT INTO StoreMetadata (key, value) VALUES ('wal', 'data')");
+            if (database.isOpen()) {
+                database.exec("PRAGMA wal_autocheckpoint = 0");
+                database.exec("INSERT INTO StoreMetadata (key, value) VALUES ('wal', 'data')");
+                QVERIFY(QFile::copy(scratch + u"-wal"_s, wal));
+            }
+            QVERIFY(QFile::copy(scratch, path));
+            if (kind == "truncated") {
+                QFile file(path);
+                QVERIFY(file.resize(file.size() / 2));
+            } else if (kind == "header") {
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::ReadWrite));
+                file.write(QByteArray(100, '\x5a'));
+            }
         }
+        // Older copies: the two newest stay beside the new one, the oldest goes
+        // with its log, and a file of another pattern is never touched.
+        const QString stem = folder + u"/caldrin.sqlite."_s;
+        const QStringList older = {stem + u"2020-01-03T00-00-00Z.broken"_s,
+                                   stem + u"2020-01-02T00-00-00Z-2.broken"_s,
+                                   stem + u"2020-01-02T00-00-00Z.broken"_s};
+        for (const QString& copy : older)
+            QVERIFY(writeFile(copy, copy.toUtf8()));
+        QVERIFY(writeFile(older.last() + u"-wal"_s, "log"));
+        QVERIFY(writeFile(stem + u"notes.broken"_s, "mine"));
+
+        SqliteDatabase locker;
+        if (kind == "locked") {
+            locker.open(path);
+            locker.exec("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE; SELECT count(*) FROM AppModel");
+        }
+        const QByteArray before = readFile(path);
+        const QByteArray walBefore = readFile(wal);
 
         ConsoleCapture console;
         auto container = CaldrinApp::openStore(path);
-        QVERIFY(container);
-        if (!reset) {
-            QCOMPARE(console.lines(), QStringList{u"✅ ModelContainer created successfully"_s});
+        const QStringList lines = console.lines();
+        QCOMPARE(QFileInfo::exists(stem + u"notes.broken"_s), true);
+
+        if (outcome == "opened") {
+            QVERIFY(container);
+            QCOMPARE(lines, QStringList{u"✅ ModelContainer created successfully"_s});
             QCOMPARE(container->mainContext().count<AppModel>(), kind == "empty" ? 0 : 1);
+            QCOMPARE(container->database().queryInt64("SELECT count(*) FROM StoreMetadata WHERE key = 'wal'"),
+                     kind == "empty" ? 0 : 1);
+            QCOMPARE(DamagedStoreCopies::copiesOf(path), older);
             return;
         }
-        const QStringList lines = console.lines();
-        QCOMPARE(lines.size(), 3);
+        if (outcome == "fatal") {
+            QVERIFY(!container);
+            QCOMPARE(lines.size(), 1);
+            QVERIFY(lines[0].startsWith(u"⚠️ Migration failed, attempting to reset database: "_s));
+            QCOMPARE(console.fatalLines().size(), 1);
+            QVERIFY(
+                console.fatalLines()[0].startsWith(u"Could not create ModelContainer even after reset: "_s));
+            QVERIFY2(console.fatalLines()[0].contains(kind == "locked" ? u"locked"_s : u"unable to open"_s),
+                     qPrintable(console.fatalLines()[0]));
+            if (kind == "directory")
+                QCOMPARE(readFile(path + u"/inside"_s), QByteArray("keep me"));
+            else
+                QCOMPARE(readFile(path), before);
+            QCOMPARE(readFile(wal), walBefore);
+            QCOMPARE(DamagedStoreCopies::copiesOf(path), older);
+            QVERIFY(QFileInfo::exists(older.last() + u"-wal"_s));
+            return;
+        }
+
+        QVERIFY(container);
+        QCOMPARE(lines.size(), 4);
         QVERIFY(lines[0].startsWith(u"⚠️ Migration failed, attempting to reset database: "_s));
         QVERIFY(lines[0].size() > 52);
-        QCOMPARE(lines[1], u"🗑️ Removed old database at: "_s + QUrl::fromLocalFile(path).toString());
-        QCOMPARE(lines[2], u"✅ Created new ModelContainer after reset"_s);
+        const QStringList copies = DamagedStoreCopies::copiesOf(path);
+        QCOMPARE(copies.size(), 3);
+        const QString copy = copies.first();
+        QVERIFY2(QFileInfo(copy).fileName().contains(QRegularExpression(
+                     u"^caldrin\\.sqlite\\.\\d{4}-\\d\\d-\\d\\dT\\d\\d-\\d\\d-\\d\\dZ\\.broken$"_s)),
+                 qPrintable(copy));
+        QCOMPARE(copies.mid(1), older.mid(0, 2));
+        QVERIFY(!QFileInfo::exists(older.last()) && !QFileInfo::exists(older.last() + u"-wal"_s));
+        QCOMPARE(lines[1], u"📦 Kept a copy of the damaged database at: "_s + copy);
+        QCOMPARE(readFile(copy), before);
+        if (walBefore.isNull()) // at most the empty log of the attempt to open it
+            QCOMPARE(QFileInfo(copy + u"-wal"_s).size(), 0);
+        else
+            QCOMPARE(readFile(copy + u"-wal"_s), walBefore);
+        if (kind == "version" || kind == "columns") {
+            // The copy and its log still read as one database: the user's data is there.
+            QCOMPARE(rawCount(copy, "AppModel"), 1);
+            QCOMPARE(rawCount(copy, "StoreMetadata WHERE key = 'wal'"), 1);
+        }
+
+        const QString prefix = u"🗑️ Removed old database at: "_s;
+        QVERIFY(lines[2].startsWith(prefix));
+        const QString address = lines[2].mid(prefix.size());
+        QVERIFY2(!address.contains(QLatin1Char(' ')) &&
+                     std::all_of(address.cbegin(), address.cend(), [](QChar c) { return c.unicode() < 128; }),
+                 qPrintable(address));
+        const QUrl url(address, QUrl::StrictMode);
+        QVERIFY(url.isValid());
+        QCOMPARE(url.toLocalFile(), path);
+        QCOMPARE(lines[3], u"✅ Created new ModelContainer after reset"_s);
+
         QCOMPARE(container->mainContext().count<AppModel>(), 0);
         QCOMPARE(container->mainContext().count<FavoriteFolder>(), 0);
         QCOMPARE(container->database().queryInt64("SELECT count(*) FROM StoreMetadata WHERE key = 'wal'"), 0);
+    }
+
+    // Two resets within one second keep two copies; neither replaces the other,
+    // and the later one counts as the newer.
+    void damagedCopies_neverReplaceOneAnother() {
+        const QString path = freshPath();
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        const QDateTime now(QDate(2026, 12, 6), QTime(11, 22, 57), Qt::UTC);
+        QStringList copies;
+        for (const QByteArray& content : {QByteArray("first"), QByteArray("second")}) {
+            QVERIFY(writeFile(path, content));
+            QVERIFY(writeFile(path + u"-journal"_s, content + "-journal"));
+            copies.prepend(DamagedStoreCopies::keep(path, now));
+            QVERIFY(!QFileInfo::exists(path) && !QFileInfo::exists(path + u"-journal"_s));
+        }
+        QCOMPARE(copies, DamagedStoreCopies::copiesOf(path));
+        QVERIFY(copies[0].endsWith(u"/caldrin.sqlite.2026-12-06T11-22-57Z-2.broken"_s));
+        QVERIFY(copies[1].endsWith(u"/caldrin.sqlite.2026-12-06T11-22-57Z.broken"_s));
+        QCOMPARE(readFile(copies[0]), QByteArray("second"));
+        QCOMPARE(readFile(copies[1] + u"-journal"_s), QByteArray("first-journal"));
     }
 
     // A process killed in the middle of its saves leaves a store that opens, with

@@ -145,6 +145,10 @@ void FakeStore::handleRequest(QTcpSocket* socket, const QString& pathAndQuery, c
 }
 
 FakeStore::Response FakeStore::responseFor(const QString& pathAndQuery) const {
+    if (m_responder) {
+        if (std::optional<Response> generated = m_responder(pathAndQuery))
+            return *generated;
+    }
     if (const auto it = m_responses.constFind(pathAndQuery); it != m_responses.cend())
         return *it;
     if (m_fixtures.isEmpty())

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+
 class QTcpServer;
 class QTcpSocket;
 
@@ -58,6 +61,10 @@ public:
     void setResponse(const QString& pathAndQuery, const Response& response);
     void setJson(const QString& pathAndQuery, const QByteArray& json, int status = 200);
     void setFixturesDirectory(const QString& directory);
+    // Asked first for every request; a response it gives wins over the ones set
+    // and the fixtures. For generated content, such as feeds that never repeat.
+    using Responder = std::function<std::optional<Response>(const QString& pathAndQuery)>;
+    void setResponder(Responder responder) { m_responder = std::move(responder); }
 
     // Every request line's path and query, in arrival order.
     QStringList requests() const { return m_requests; }
@@ -87,6 +94,7 @@ private:
     QTcpServer* m_server;
     QHash<QString, Response> m_responses;
     QString m_fixtures;
+    Responder m_responder;
     QStringList m_requests;
     QList<QByteArray> m_requestHeads;
     QList<QPointer<QTcpSocket>> m_stalled;
