@@ -24,9 +24,9 @@ void ConsoleCapture::handler(QtMsgType type, const QMessageLogContext& context, 
     const bool console = Console::isConsoleCategory(context.category);
     const bool fatal = Console::isFatalCategory(context.category);
     if (capture && (console || fatal)) {
-        if (console) {
+        {
             QMutexLocker locker(&capture->m_mutex);
-            capture->m_lines.append(message);
+            (console ? capture->m_lines : capture->m_fatal).append(message);
         }
         std::fprintf(console ? stdout : stderr, "%s\n", message.toUtf8().constData());
         std::fflush(stdout);
@@ -40,9 +40,15 @@ QStringList ConsoleCapture::lines() const {
     return m_lines;
 }
 
+QStringList ConsoleCapture::fatalLines() const {
+    QMutexLocker locker(&m_mutex);
+    return m_fatal;
+}
+
 void ConsoleCapture::clear() {
     QMutexLocker locker(&m_mutex);
     m_lines.clear();
+    m_fatal.clear();
 }
 
 QStringList ConsoleCapture::linesStartingWith(const QString& prefix) const {

@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-// Records the console lines printed while it lives, and echoes them (and the
-// fatal message) so a failing test shows its trail.
+// Records the console lines (and the fatal message) printed while it lives,
+// and echoes them so a failing test shows its trail.
 // One capture at a time.
 class ConsoleCapture {
 public:
@@ -15,6 +15,7 @@ public:
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
 
     QStringList lines() const;
+    QStringList fatalLines() const;
     void clear();
     bool contains(const QString& line) const { return lines().contains(line); }
     // Lines that start with the prefix, in order.
@@ -28,5 +29,6 @@ private:
 
     mutable QMutex m_mutex;
     QStringList m_lines;
+    QStringList m_fatal;
     QtMessageHandler m_previous = nullptr;
 };
