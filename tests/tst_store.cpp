@@ -212,7 +212,6 @@ private slots:
             database.setFaultHook(
                 [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_IOERR : SQLITE_OK; });
         } else if (failure == QLatin1String("locked")) {
-            database.setBusyTimeout(50);
             locker.open(path);
             locker.exec("BEGIN IMMEDIATE");
             locker.exec("INSERT INTO StoreMetadata (key, value) VALUES ('lock', 'held')");
@@ -226,10 +225,24 @@ private slots:
 
         // Nothing of it was lost in memory, and queries still see it once writing works.
         if (failure == QLatin1String("commit")) {
-            // A query rewrites the pending changes into a new transaction.
+            // Queries still see the pending changes.
             QCOMPARE(context.count<AppModel>(), 2);
             database.setFaultHook({});
         } else if (failure == QLatin1String("locked")) {
+            // The lock is waited for briefly; queries answer from what is
+            // committed with the pending changes over it, the insert included.
+            QCOMPARE(database.queryInt64("PRAGMA busy_timeout"), qint64(ModelContext::kLockWaitMs));
+            QStringList listed;
+            for (const auto& app : context.fetch<AppModel>(FetchDescriptor::sorted("appleID", false)))
+                listed.append(app->appleID() + u':' + app->name());
+            QCOMPARE(listed, QStringList({u"3:App"_s, u"1:Renamed"_s}));
+            FetchDescriptor first = FetchDescriptor::sorted("appleID", true);
+            first.limit = 1;
+            QCOMPARE(context.fetch<AppModel>(first).first().data(), kept.data());
+            QCOMPARE(context.count<AppModel>(), 2);
+            QCOMPARE(context.count<AppModel>(FetchDescriptor::equal("name", u"App"_s)), 1);
+            QVERIFY(context.fetch<AppModel>(FetchDescriptor::equal("appleID", u"2"_s)).isEmpty());
+            QVERIFY_THROWS_EXCEPTION(StoreError, context.save());
             locker.exec("ROLLBACK");
             locker.close();
         } else {
