@@ -653,13 +653,15 @@ QCoro::Task<> ModelContext::saveAsync() {
 }
 
 int ModelContext::syncToDisk(const QByteArray& log, const QByteArray& folder) {
-    for (const QByteArray& path : {log, folder}) {
+    for (const bool isLog : {true, false}) {
+        const QByteArray& path = isLog ? log : folder;
         if (path.isEmpty())
             continue;
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return errno;
-        const int rc = &path == &log ? ::fdatasync(fd) : ::fsync(fd);
+        // The log's data as the engine syncs it; the folder, that the log's name is kept.
+        const int rc = isLog ? ::fdatasync(fd) : ::fsync(fd);
         const int error = rc == 0 ? 0 : errno;
         ::close(fd);
         if (error != 0)
@@ -691,11 +693,14 @@ void ModelContext::startCheckpoint() {
     // store and syncing it takes long, and the main connection goes on
     // reading and committing meanwhile (a passive checkpoint waits for no one).
     m_checkpoint = QtConcurrent::run([path] {
-        sqlite3* db = nullptr;
-        if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) ==
-            SQLITE_OK)
-            sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
-        sqlite3_close(db);
+        try {
+            SqliteDatabase checkpointer;
+            checkpointer.open(QString::fromUtf8(path));
+            checkpointer.setBusyTimeout(1000);
+            checkpointer.exec("PRAGMA wal_checkpoint(PASSIVE)");
+        } catch (const StoreError&) {
+            // Tried again after a later commit.
+        }
     });
 }
 
