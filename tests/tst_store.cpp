@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -353,6 +354,24 @@ private slots:
 
     // A process killed in the middle of its saves leaves a store that opens, with
     // every completed save whole and the interrupted one whole or absent.
+    // Saves leave checkpoints to a connection of their own: the log is copied
+    // into the store file rather than left to grow.
+    void manySaves_theLogIsCopiedIntoTheStore() {
+        const QString path = freshPath();
+        auto container = ModelContainer::open(path);
+        ModelContext& context = container->mainContext();
+        const qint64 before = QFileInfo(path).size();
+        for (int batch = 0; batch < 8; ++batch) {
+            for (int i = 0; i < 20; ++i) {
+                auto app = makeApp(u"%1-%2"_s.arg(batch).arg(i));
+                app->setAppDescription(QString(30000, QLatin1Char('d')));
+                context.insert(app);
+            }
+            context.save();
+        }
+        QTRY_VERIFY(QFileInfo(path).size() > before + 2'000'000);
+    }
+
     void killedMidSave_leavesEveryCompletedSaveIntact() {
         const QString path = freshPath();
         for (int round = 0; round < 4; ++round) {
