@@ -426,7 +426,8 @@ int main(int argc, char* argv[]) {
     }
     try {
         const int status = run(arguments.at(1), mainMs);
-        if (status == 0)
+        // CALDRIN_BENCH_NO_COLD=1 keeps the page cache, for runs one after another.
+        if (status == 0 && qEnvironmentVariableIsEmpty("CALDRIN_BENCH_NO_COLD"))
             measureColdFirstPaint(arguments.at(1));
         return status;
     } catch (const StoreError& error) {
