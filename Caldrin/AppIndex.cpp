@@ -48,6 +48,26 @@ void appendFolded(QByteArray& out, QByteArrayView utf8) {
         out += AppIndex::searchKey(QString::fromUtf8(utf8));
 }
 
+// The first place of the key in [at, end), or null. The library's memmem
+// prepares a table on every call, and a keystroke calls it once per hit, a
+// million times for a common letter; a search for the key's first byte with
+// memchr, checked by memcmp, needs no preparation.
+const char* findKey(const char* at, const char* end, const QByteArray& key) {
+    const auto length = static_cast<size_t>(key.size());
+    if (length == 0)
+        return at;
+    const char* key0 = key.constData();
+    while (static_cast<size_t>(end - at) >= length) {
+        at = static_cast<const char*>(memchr(at, key0[0], static_cast<size_t>(end - at) - length + 1));
+        if (!at)
+            return nullptr;
+        if (memcmp(at + 1, key0 + 1, length - 1) == 0)
+            return at;
+        ++at;
+    }
+    return nullptr;
+}
+
 qint64 storedDate(const QDateTime& date) {
     return date.isValid() ? date.toMSecsSinceEpoch() : 0;
 }
@@ -306,8 +326,7 @@ QByteArray AppIndex::searchText(const AppModel& app) {
 
 bool AppIndex::matches(Slot slot, const QByteArray& key) const {
     const QByteArrayView text = m_data->textOf(slot);
-    return memmem(text.data(), static_cast<size_t>(text.size()), key.constData(),
-                  static_cast<size_t>(key.size())) != nullptr;
+    return findKey(text.data(), text.data() + text.size(), key) != nullptr;
 }
 
 namespace {
@@ -323,11 +342,10 @@ void scanText(const std::vector<char>& text, const std::vector<quint32>& ends, c
     const size_t stop = ends[last - 1];
     size_t slot = first;
     while (position < stop) {
-        const void* hit =
-            memmem(base + position, stop - position, key.constData(), static_cast<size_t>(key.size()));
+        const char* hit = findKey(base + position, base + stop, key);
         if (!hit)
             break;
-        const auto at = static_cast<quint32>(static_cast<const char*>(hit) - base);
+        const auto at = static_cast<quint32>(hit - base);
         // The first slot whose text ends after the hit: gallop from the last one,
         // as hits come in text order.
         size_t low = slot;
@@ -369,8 +387,7 @@ void AppIndex::findMatches(const QByteArray& key, std::vector<quint8>& flags) co
         other.waitForFinished();
     }
     for (auto it = data.movedText.cbegin(); it != data.movedText.cend(); ++it) {
-        if (memmem(it->constData(), static_cast<size_t>(it->size()), key.constData(),
-                   static_cast<size_t>(key.size())))
+        if (findKey(it->constData(), it->constData() + it->size(), key))
             flags[it.key()] = 1;
     }
 }
