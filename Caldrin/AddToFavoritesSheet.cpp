@@ -5,6 +5,7 @@
 #include "ButtonStyles.h"
 #include "Divider.h"
 #include "ElidedLabel.h"
+#include "FavoriteApp.h"
 #include "FavoriteFolder.h"
 #include "FavoritesService.h"
 #include "ModelContext.h"
@@ -12,6 +13,7 @@
 #include "StoreError.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "UserCharacters.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -51,7 +53,8 @@ AddToFavoritesSheet::AddToFavoritesSheet(const QSharedPointer<AppModel>& app,
     , m_commentEditor(new QPlainTextEdit(this))
     , m_addButton(new QPushButton(QStringLiteral("Add to Favorites"), this))
     , m_cancelButton(new QPushButton(QStringLiteral("Cancel"), this))
-    , m_newFolderButton(new QToolButton(this)) {
+    , m_newFolderButton(new QToolButton(this))
+    , m_alreadyFavorite(new QLabel(this)) {
     setWindowTitle(QStringLiteral("Add to Favorites"));
     setWindowModality(Qt::WindowModal);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -129,6 +132,14 @@ AddToFavoritesSheet::AddToFavoritesSheet(const QSharedPointer<AppModel>& app,
     commentSection->addWidget(sectionTitle(QStringLiteral("Comment (optional)"), this));
     commentSection->addWidget(m_commentEditor);
 
+    m_alreadyFavorite->setObjectName(QStringLiteral("alreadyFavorite"));
+    m_alreadyFavorite->setTextFormat(Qt::PlainText);
+    m_alreadyFavorite->setFont(TextStyles::font(Style::Caption));
+    QPalette notice = m_alreadyFavorite->palette();
+    notice.setColor(QPalette::WindowText, SystemColors::secondary(colors));
+    m_alreadyFavorite->setPalette(notice);
+    m_alreadyFavorite->hide();
+
     ButtonStyles::makeProminent(m_addButton);
     m_addButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 
@@ -138,6 +149,7 @@ AddToFavoritesSheet::AddToFavoritesSheet(const QSharedPointer<AppModel>& app,
     form->addWidget(card);
     form->addLayout(folderSection);
     form->addLayout(commentSection);
+    form->addWidget(m_alreadyFavorite);
     form->addWidget(m_addButton);
 
     auto* layout = new QVBoxLayout(this);
@@ -152,8 +164,7 @@ AddToFavoritesSheet::AddToFavoritesSheet(const QSharedPointer<AppModel>& app,
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_addButton, &QPushButton::clicked, this, &AddToFavoritesSheet::add);
     connect(m_newFolderButton, &QToolButton::clicked, this, &AddToFavoritesSheet::showNewFolderSheet);
-    connect(m_folderPicker, &QComboBox::currentIndexChanged, this,
-            [this](int index) { m_addButton->setEnabled(index >= 0); });
+    connect(m_folderPicker, &QComboBox::currentIndexChanged, this, [this] { updateAddButton(); });
 
     // The picker follows the store's folders. Reloading waits for the change
     // that prompted it to finish (a folder deletion reports several records).
@@ -161,11 +172,11 @@ AddToFavoritesSheet::AddToFavoritesSheet(const QSharedPointer<AppModel>& app,
     m_reloadTimer.setInterval(0);
     connect(&m_reloadTimer, &QTimer::timeout, this, &AddToFavoritesSheet::reloadFolders);
     ModelContext& context = favoritesService.modelContext();
-    connect(&context, &ModelContext::recordInserted, this, &AddToFavoritesSheet::foldersMayHaveChanged);
-    connect(&context, &ModelContext::recordChanged, this, &AddToFavoritesSheet::foldersMayHaveChanged);
-    connect(&context, &ModelContext::recordRemoved, this, &AddToFavoritesSheet::foldersMayHaveChanged);
+    connect(&context, &ModelContext::recordInserted, this, &AddToFavoritesSheet::favoritesMayHaveChanged);
+    connect(&context, &ModelContext::recordChanged, this, &AddToFavoritesSheet::favoritesMayHaveChanged);
+    connect(&context, &ModelContext::recordRemoved, this, &AddToFavoritesSheet::favoritesMayHaveChanged);
     connect(&context, &ModelContext::allRecordsRemoved, this, [this](RecordKind kind) {
-        if (kind == RecordKind::Folder)
+        if (kind != RecordKind::App)
             m_reloadTimer.start();
     });
 
@@ -179,7 +190,7 @@ AddToFavoritesSheet::AddToFavoritesSheet(const QSharedPointer<AppModel>& app,
         }
     }
     m_folderPicker->setCurrentIndex(initial);
-    m_addButton->setEnabled(initial >= 0);
+    updateAddButton();
     m_commentEditor->setFocus();
 }
 
@@ -196,9 +207,24 @@ QString AddToFavoritesSheet::comment() const {
     return text;
 }
 
-void AddToFavoritesSheet::foldersMayHaveChanged(PersistentRecord* record) {
-    if (record->kind() == RecordKind::Folder)
+void AddToFavoritesSheet::favoritesMayHaveChanged(PersistentRecord* record) {
+    if (record->kind() != RecordKind::App)
         m_reloadTimer.start();
+}
+
+void AddToFavoritesSheet::refreshFavorite() {
+    const QSharedPointer<FavoriteApp> favorite = m_favoritesService.getFavorite(m_app->appleID());
+    m_isFavorite = !favorite.isNull();
+    const QSharedPointer<FavoriteFolder> folder = favorite ? favorite->folder() : nullptr;
+    m_alreadyFavorite->setText(
+        folder ? QStringLiteral("Already in “%1”").arg(UserCharacters::shortened(folder->name()))
+               : QStringLiteral("Already in favorites"));
+    m_alreadyFavorite->setVisible(m_isFavorite);
+    updateAddButton();
+}
+
+void AddToFavoritesSheet::updateAddButton() {
+    m_addButton->setEnabled(m_folderPicker->currentIndex() >= 0 && !m_isFavorite);
 }
 
 void AddToFavoritesSheet::reloadFolders() {
@@ -228,21 +254,21 @@ void AddToFavoritesSheet::reloadFolders() {
             keep = int(i);
     }
     m_folderPicker->setCurrentIndex(keep);
-    m_addButton->setEnabled(keep >= 0);
+    refreshFavorite();
 }
 
 void AddToFavoritesSheet::showNewFolderSheet() {
     if (m_newFolderSheet)
         return;
     FavoritesService* service = &m_favoritesService;
-    m_newFolderSheet =
-        new NewFolderSheet([service](const QString& name) { service->createFolder(name); }, this);
+    m_newFolderSheet = new NewFolderSheet(
+        service->modelContext(), [service](const QString& name) { service->createFolder(name); }, this);
     m_newFolderSheet->open();
 }
 
 void AddToFavoritesSheet::add() {
     const QSharedPointer<FavoriteFolder> folder = selectedFolder();
-    if (!folder)
+    if (!folder || m_isFavorite)
         return;
     m_favoritesService.addToFavorites(m_app->appleID(), folder->name(), comment());
     accept();

@@ -14,6 +14,7 @@ class FavoriteFolder;
 class FavoritesService;
 class ImageLoader;
 class QComboBox;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QToolButton;
@@ -23,6 +24,9 @@ class QToolButton;
 // while the sheet is open; "Unfiltered" is chosen at first when it exists. A
 // window-modal sheet that deletes itself when closed; the presenter keeps the
 // service alive while the sheet is shown.
+//
+// An app is a favorite at most once: for one that already is, the sheet says
+// which folder holds it and "Add to Favorites" stays disabled.
 class AddToFavoritesSheet : public QDialog {
     Q_OBJECT
 public:
@@ -41,12 +45,16 @@ public:
     QPushButton* addButton() const { return m_addButton; }
     QPushButton* cancelButton() const { return m_cancelButton; }
     QToolButton* newFolderButton() const { return m_newFolderButton; }
+    // "Already in “<folder>”", shown while the app is a favorite.
+    QLabel* alreadyFavoriteNotice() const { return m_alreadyFavorite; }
     // The new-folder sheet while it is shown.
     NewFolderSheet* newFolderSheet() const { return m_newFolderSheet; }
 
 private:
     void reloadFolders();
-    void foldersMayHaveChanged(PersistentRecord* record);
+    void favoritesMayHaveChanged(PersistentRecord* record);
+    void refreshFavorite();
+    void updateAddButton();
     void showNewFolderSheet();
     void add();
 
@@ -58,6 +66,8 @@ private:
     QPushButton* m_addButton;
     QPushButton* m_cancelButton;
     QToolButton* m_newFolderButton;
+    QLabel* m_alreadyFavorite;
+    bool m_isFavorite = false;
     QPointer<NewFolderSheet> m_newFolderSheet;
     QTimer m_reloadTimer;
 };

@@ -81,6 +81,9 @@ void AppCollectorService::stopCollecting() {
 
 QCoro::Task<> AppCollectorService::fetchNewApps() {
     QPointer<AppCollectorService> self(this);
+    // The records this run has stored so far: when a later batch fails, these
+    // are still announced and queued, for later runs will skip them as known.
+    QList<QSharedPointer<AppModel>> savedApps;
     setStatusMessage(QStringLiteral("Fetching new apps..."));
     Console::print(QStringLiteral("🔄 Starting to fetch new apps..."));
     try {
@@ -119,6 +122,7 @@ QCoro::Task<> AppCollectorService::fetchNewApps() {
             co_await saving;
             if (!self)
                 co_return;
+            savedApps = newApps;
             Console::print(QStringLiteral("💾 Saved batch %1 - Total saved: %2").arg(batch + 1).arg(added));
             QCoro::Task<> pause = QCoro::sleepFor(m_timing.batchPause);
             co_await pause;
@@ -130,20 +134,24 @@ QCoro::Task<> AppCollectorService::fetchNewApps() {
         setStatusMessage(
             QStringLiteral("✓ Saved %1 new apps, skipped %2 duplicates").arg(added).arg(skipped));
         saveLastFetchDate();
-        if (added > 0)
-            NotificationService::sendNewAppsNotification(added);
-        if (!newApps.isEmpty()) {
-            Console::print(QStringLiteral("📋 Adding %1 apps to details queue").arg(newApps.size()));
-            m_detailsQueue->addToQueue(newApps);
-        }
+        announceAndQueue(newApps);
     } catch (const std::exception& error) {
         if (!self)
             co_return;
+        announceAndQueue(savedApps);
         const QString description = ErrorText::describe(error);
         setStatusMessage(QStringLiteral("Error: ") + description);
         Console::print(QStringLiteral("❌ Error fetching apps: ") + description);
         Console::print(QStringLiteral("❌ Error details: ") + description);
     }
+}
+
+void AppCollectorService::announceAndQueue(const QList<QSharedPointer<AppModel>>& newApps) {
+    if (newApps.isEmpty())
+        return;
+    NotificationService::sendNewAppsNotification(newApps.size());
+    Console::print(QStringLiteral("📋 Adding %1 apps to details queue").arg(newApps.size()));
+    m_detailsQueue->addToQueue(newApps);
 }
 
 QCoro::Task<> AppCollectorService::checkForIncompleteApps() {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 
+class AppModel;
 class ModelContext;
 class QTimer;
 
@@ -66,6 +67,8 @@ private:
     void startRun();
     void requestPermission();
     void startIncompleteCheck();
+    // Announces the apps a run stored and hands them to the details queue.
+    void announceAndQueue(const QList<QSharedPointer<AppModel>>& newApps);
 
     // Shared with the run in progress, so that a collector destroyed mid-run
     // leaves the feed client alive until that run has finished with it.

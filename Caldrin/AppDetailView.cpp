@@ -21,6 +21,7 @@
 #include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "UserCharacters.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -399,22 +400,22 @@ void AppDetailView::refresh() {
     m_descriptionDivider->setVisible(description.has_value());
     if (description && m_shownDescription != *description) {
         m_shownDescription = *description;
-        m_descriptionText->setText(LabelStyles::shortened(*description, descriptionDisplayLimit));
+        m_descriptionText->setText(UserCharacters::shortened(*description, descriptionDisplayLimit));
     }
 
     refreshScreenshots();
 
-    m_appleID->setText(m_app->appleID());
-    m_bundleID->setText(m_app->bundleID());
-    m_categoryID->setText(m_app->categoryID());
+    m_appleID->setText(UserCharacters::shortened(m_app->appleID()));
+    m_bundleID->setText(UserCharacters::shortened(m_app->bundleID()));
+    m_categoryID->setText(UserCharacters::shortened(m_app->categoryID()));
     m_fetchedAt->setText(QLocale().toString(m_app->fetchedAt().toLocalTime(), QLocale::ShortFormat));
 }
 
 void AppDetailView::refreshHeader() {
     const AppModel& app = *m_app;
     m_icon->setAddress(app.iconURL());
-    m_name->setText(LabelStyles::shortened(app.name(), nameDisplayLimit));
-    m_developer->setText(LabelStyles::shortened(app.developerName(), nameDisplayLimit));
+    m_name->setText(UserCharacters::shortened(app.name()));
+    m_developer->setText(UserCharacters::shortened(app.developerName()));
     m_category->setText(app.category());
     m_price->setText(app.priceLabel());
     m_purchasesMark->setVisible(app.hasInAppPurchases().value_or(false));
@@ -483,10 +484,11 @@ void AppDetailView::refreshPurchaseItems(const QList<IAPItem>& items) {
         // Shortened rather than wrapped when the column is narrow; whole in its tooltip.
         auto* name = new ElidedLabel(item.name, row);
         name->setFont(caption);
-        name->setToolTip(item.name);
+        name->setToolTip(UserCharacters::shortened(item.name));
         layout->addWidget(name, 1);
         layout->addWidget(LabelStyles::make(QStringLiteral("—"), caption, secondary, row));
-        layout->addWidget(LabelStyles::make(item.price, TextStyles::font(Style::Caption, QFont::Medium),
+        layout->addWidget(LabelStyles::make(UserCharacters::shortened(item.price),
+                                            TextStyles::font(Style::Caption, QFont::Medium),
                                             SystemColors::purple(), row));
         m_purchaseRows->addWidget(row, 0, Qt::AlignLeft);
         row->show(); // at once, not when the layout gets round to it

@@ -58,11 +58,10 @@ public:
     static constexpr int margin = 24;
     static constexpr int sectionSpacing = 20;
     static constexpr int iconSide = 120;
-    // Longer texts are shown cut short (copying takes the whole description):
-    // five times the store's own limit for descriptions, and far more than any
-    // name needs.
+    // A longer description is shown cut short (copying takes all of it): five
+    // times the store's own limit. Names and the other texts are cut to
+    // UserCharacters::displayLimit.
     static constexpr qsizetype descriptionDisplayLimit = 20000;
-    static constexpr qsizetype nameDisplayLimit = 500;
     // A store lists at most ten screenshots per device and a page a few dozen
     // purchases; a hostile list of thousands gets no more rows than these.
     // The headings still count them all, and the viewer shows every screenshot.

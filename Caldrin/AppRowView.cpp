@@ -10,6 +10,7 @@
 #include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "UserCharacters.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -131,7 +132,8 @@ QList<AppRowView::Piece> AppRowView::layout(const QStyleOptionViewItem& option, 
         trailingWidth = qMax(trailingWidth, width + iconTextGap + side);
     }
 
-    // The text column.
+    // The text column. Texts from the store are cut before they are measured:
+    // measuring a name of megabytes would hold the window for seconds.
     const qreal left = icon.right() + spacing;
     const qreal columnRight = trailing.isEmpty() ? right : right - trailingWidth - spacing;
     const qreal columnWidth = qMax<qreal>(0, columnRight - left);
@@ -151,8 +153,8 @@ QList<AppRowView::Piece> AppRowView::layout(const QStyleOptionViewItem& option, 
         x += unviewedMarkSide + 6;
     }
     const qreal checkRoom = app.detailsFetched() ? checkSide + 6 : 0;
-    const QString name =
-        nameMetrics.elidedText(app.name(), Qt::ElideRight, qMax<qreal>(0, columnRight - x - checkRoom));
+    const QString name = nameMetrics.elidedText(UserCharacters::shortened(app.name()), Qt::ElideRight,
+                                                qMax<qreal>(0, columnRight - x - checkRoom));
     const qreal nameWidth = nameMetrics.horizontalAdvance(name);
     pieces.append(
         text(QStringLiteral("name"), QRectF(x, y, nameWidth + 1, nameLine), name, nameFont, colors.primary));
@@ -166,9 +168,10 @@ QList<AppRowView::Piece> AppRowView::layout(const QStyleOptionViewItem& option, 
     // 2. Developer.
     const QFont subheadline = TextStyles::font(Style::Subheadline, base);
     const QFontMetricsF subMetrics(subheadline);
-    pieces.append(text(QStringLiteral("developer"), QRectF(left, y, columnWidth, subMetrics.height()),
-                       subMetrics.elidedText(app.developerName(), Qt::ElideRight, columnWidth), subheadline,
-                       colors.secondary));
+    pieces.append(text(
+        QStringLiteral("developer"), QRectF(left, y, columnWidth, subMetrics.height()),
+        subMetrics.elidedText(UserCharacters::shortened(app.developerName()), Qt::ElideRight, columnWidth),
+        subheadline, colors.secondary));
     y += subMetrics.height() + lineSpacing;
 
     // 3. Marks: category, price, purchases, rating. The category gives way first.
@@ -177,7 +180,8 @@ QList<AppRowView::Piece> AppRowView::layout(const QStyleOptionViewItem& option, 
     const qreal markLine = qMax<qreal>(captionMetrics.height(), markSide);
     const bool purchases = app.hasInAppPurchases().value_or(false);
     const QString rating = app.rating() ? QString::asprintf("%.1f", *app.rating()) : QString();
-    const qreal priceWidth = captionMetrics.horizontalAdvance(app.priceLabel());
+    const QString price = UserCharacters::shortened(app.priceLabel());
+    const qreal priceWidth = captionMetrics.horizontalAdvance(price);
     qreal fixed = markSide + iconTextGap + markSpacing + markSide + iconTextGap + priceWidth;
     if (purchases)
         fixed += markSpacing + markSide;
@@ -185,7 +189,8 @@ QList<AppRowView::Piece> AppRowView::layout(const QStyleOptionViewItem& option, 
         fixed += markSpacing + markSide + 2 + captionMetrics.horizontalAdvance(rating);
     const qreal categoryRoom =
         qMax<qreal>(captionMetrics.horizontalAdvance(QStringLiteral("W…")), columnWidth - fixed);
-    const QString category = captionMetrics.elidedText(app.category(), Qt::ElideRight, categoryRoom);
+    const QString category =
+        captionMetrics.elidedText(UserCharacters::shortened(app.category()), Qt::ElideRight, categoryRoom);
     const qreal markTop = y + (markLine - markSide) / 2;
     x = left;
     auto labelled = [&](const QString& role, const QString& name, const QColor& tint, const QString& label,
@@ -200,8 +205,8 @@ QList<AppRowView::Piece> AppRowView::layout(const QStyleOptionViewItem& option, 
     };
     labelled(QStringLiteral("category"), QStringLiteral("folder.fill"), colors.secondary, category,
              categoryRoom);
-    labelled(QStringLiteral("price"), QStringLiteral("dollarsign.circle.fill"), colors.secondary,
-             app.priceLabel(), columnRight - x - markSide - iconTextGap);
+    labelled(QStringLiteral("price"), QStringLiteral("dollarsign.circle.fill"), colors.secondary, price,
+             columnRight - x - markSide - iconTextGap);
     if (purchases) {
         pieces.append(symbol(QStringLiteral("purchases"), QRectF(x, markTop, markSide, markSide),
                              QStringLiteral("creditcard.fill"), SystemColors::purple()));
@@ -219,7 +224,8 @@ QList<AppRowView::Piece> AppRowView::layout(const QStyleOptionViewItem& option, 
 
     // 4. Release text.
     pieces.append(text(QStringLiteral("release"), QRectF(left, y, columnWidth, caption2Metrics.height()),
-                       caption2Metrics.elidedText(app.releaseDateString(), Qt::ElideRight, columnWidth),
+                       caption2Metrics.elidedText(UserCharacters::shortened(app.releaseDateString()),
+                                                  Qt::ElideRight, columnWidth),
                        caption2, colors.tertiary));
 
     pieces.append(trailing);

@@ -2,8 +2,11 @@
 
 #include "Console.h"
 #include "ContentView.h"
+#include "ExportController.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
+#include "NewestAppsPresenter.h"
+#include "NotificationActions.h"
 #include "StoreError.h"
 
 #include <QFile>
@@ -15,7 +18,9 @@ CaldrinApp::CaldrinApp(const QString& storePath, QObject* parent)
 }
 
 CaldrinApp::~CaldrinApp() {
-    // The window (and the collector it owns) goes before the store.
+    // The window (and the collector it owns) goes before the store, the tray
+    // that watches it before the window.
+    m_tray.reset();
     m_window.reset();
 }
 
@@ -58,7 +63,23 @@ void CaldrinApp::showWindow() {
         return;
     }
     m_window = std::make_unique<ContentView>(sharedModelContainer->mainContext());
+    new ExportController(*m_window); // owned by the window
+    setUpDesktopIntegration();
     m_window->show();
+}
+
+void CaldrinApp::setUpDesktopIntegration() {
+    m_tray = std::make_unique<TrayIcon>(
+        *m_window, [this] { raiseWindow(); }, m_trayAvailable);
+    // A click on one of our notifications brings the window forward, and for
+    // new apps shows them.
+    m_notificationActions = std::make_unique<NotificationActions>();
+    connect(m_notificationActions.get(), &NotificationActions::activated, this,
+            [this](NotificationService::Kind kind) {
+                raiseWindow();
+                if (kind == NotificationService::Kind::NewApps)
+                    NewestAppsPresenter::present(*m_window);
+            });
 }
 
 void CaldrinApp::raiseWindow() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TrayIcon.h"
+
 #include <QObject>
 #include <QString>
 
@@ -8,6 +10,7 @@
 
 class ContentView;
 class ModelContainer;
+class NotificationActions;
 
 // The application's entry type: opens the store once, before any window, with
 // one reset and retry when it cannot be opened, then shows the window. The
@@ -28,6 +31,10 @@ public:
     // notification all bring the one window forward this way.
     void raiseWindow();
     ContentView* window() const { return m_window.get(); }
+    // The tray icon, made with the window (inactive when the desktop has no
+    // tray); tests say beforehand whether there is one.
+    TrayIcon* trayIcon() const { return m_tray.get(); }
+    void setTrayAvailability(TrayIcon::Availability isAvailable) { m_trayAvailable = std::move(isAvailable); }
 
     // The opening road with its console lines. removeFile deletes the store file
     // and its companions; a failure to delete is ignored. Returns null after
@@ -39,5 +46,10 @@ public:
     std::unique_ptr<ModelContainer> sharedModelContainer;
 
 private:
+    void setUpDesktopIntegration();
+
+    std::unique_ptr<NotificationActions> m_notificationActions;
     std::unique_ptr<ContentView> m_window;
+    TrayIcon::Availability m_trayAvailable = TrayIcon::systemTrayAvailable;
+    std::unique_ptr<TrayIcon> m_tray;
 };

@@ -1,5 +1,7 @@
 #include "ClampedTextLabel.h"
 
+#include "UserCharacters.h"
+
 #include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
@@ -14,9 +16,11 @@ ClampedTextLabel::ClampedTextLabel(int maximumLines, QWidget* parent)
 }
 
 void ClampedTextLabel::setText(const QString& text) {
-    if (text == m_text)
+    // A few lines never show more than the start of a long text.
+    const QString shown = UserCharacters::shortened(text);
+    if (shown == m_text)
         return;
-    m_text = text;
+    m_text = shown;
     updateGeometry();
     update();
 }
@@ -30,9 +34,8 @@ QStringList ClampedTextLabel::displayedLines(int width) const {
     QStringList lines;
     if (m_text.isEmpty() || width <= 0)
         return lines;
-    // Line breaks in the text count as line ends. A few lines never need more
-    // than the start of a long text.
-    QString text = m_text.left(qsizetype(m_maximumLines) * 1000);
+    // Line breaks in the text count as line ends.
+    QString text = m_text;
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QLatin1Char('\n'), QChar::LineSeparator);
@@ -56,11 +59,10 @@ QStringList ClampedTextLabel::displayedLines(int width) const {
         consumed = line.textStart() + line.textLength();
     }
     layout.endLayout();
-    const bool cut = text.size() < m_text.size();
-    if ((consumed < text.size() || cut) && !lines.isEmpty()) {
+    if (consumed < text.size() && !lines.isEmpty()) {
         // The rest joins the last line, which is then shortened to fit.
         lines.removeLast();
-        QString last = text.mid(lastStart) + (cut ? QStringLiteral("…") : QString());
+        QString last = text.mid(lastStart);
         last.replace(QChar::LineSeparator, QLatin1Char(' '));
         lines.append(fontMetrics().elidedText(last, Qt::ElideRight, width));
     }

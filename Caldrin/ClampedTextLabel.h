@@ -16,6 +16,7 @@ public:
     explicit ClampedTextLabel(int maximumLines, QWidget* parent = nullptr);
 
     QString text() const { return m_text; }
+    // Keeps the start of a long text only (UserCharacters::shortened).
     void setText(const QString& text);
     void setColor(const QColor& color);
     // The lines as painted at a width, the last one shortened when the text runs on.

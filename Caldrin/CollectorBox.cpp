@@ -12,6 +12,7 @@
 #include "StoreError.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "UserCharacters.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -177,7 +178,9 @@ void CollectorBox::refresh() {
     m_fetchNow->setEnabled(!collecting);
     m_reset->setEnabled(!collecting);
 
-    m_status->setText(QStringLiteral("Status: ") + m_collector->statusMessage());
+    // The messages may hold a name from the feeds, of any length; these
+    // wrapped lines lay out only its start.
+    m_status->setText(QStringLiteral("Status: ") + UserCharacters::shortened(m_collector->statusMessage()));
     const auto& lastFetch = m_collector->lastFetchDate();
     m_lastFetch->setVisible(lastFetch.has_value());
     m_lastFetch->setText(lastFetch
@@ -189,8 +192,9 @@ void CollectorBox::refresh() {
     const bool processing = queue.isProcessing();
     m_queueProgress->setVisible(processing);
     m_queueStatus->setVisible(!processing);
-    m_queueMessage->setText(processing ? queue.statusMessage() : QString());
-    m_queueStatus->setText(processing ? QString() : QStringLiteral("Queue: ") + queue.queueStatus());
+    m_queueMessage->setText(processing ? UserCharacters::shortened(queue.statusMessage()) : QString());
+    m_queueStatus->setText(
+        processing ? QString() : QStringLiteral("Queue: ") + UserCharacters::shortened(queue.queueStatus()));
 }
 
 void CollectorBox::styleStartStop(bool collecting) {

@@ -168,6 +168,8 @@ ContentView::ContentView(ModelContext& modelContext, Options options, QWidget* p
 
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, &ContentView::focusSearch);
+    auto* exportShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
+    connect(exportShortcut, &QShortcut::activated, this, &ContentView::exportRequested);
 
     restoreWindowState();
     countsChanged();
@@ -205,6 +207,11 @@ QWidget* ContentView::makeToolbar() {
             setSelectedTab(allContentTabs[static_cast<size_t>(index)]);
     });
     layout->addWidget(m_picker);
+    m_exportButton = new QPushButton(QStringLiteral("Export…"), toolbar);
+    m_exportButton->setObjectName(QStringLiteral("exportButton"));
+    m_exportButton->setToolTip(QStringLiteral("Export the listed apps to a CSV or JSON file (Ctrl+E)"));
+    connect(m_exportButton, &QPushButton::clicked, this, &ContentView::exportRequested);
+    layout->addWidget(m_exportButton);
     layout->addStretch(1);
     return toolbar;
 }
@@ -362,6 +369,7 @@ void ContentView::setupCollector() {
             : std::make_unique<AppCollectorService>(m_modelContext);
     m_collectorBox->setCollector(m_collectorService.get());
     m_collectorService->startCollecting();
+    emit collectorCreated(m_collectorService.get());
 }
 
 bool ContentView::eventFilter(QObject* watched, QEvent* event) {

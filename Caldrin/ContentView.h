@@ -90,6 +90,8 @@ public:
     CategoryListModel& categoryList() const { return *m_categories; }
     LoadMoreRowModel& listRows() const { return *m_rows; }
     SegmentedPicker* tabPicker() const { return m_picker; }
+    // "Export…" beside the picker; it, and Ctrl+E, emit exportRequested().
+    QPushButton* exportButton() const { return m_exportButton; }
     CollectorBox* collectorBox() const { return m_collectorBox; }
     QListView* categoryView() const { return m_categoryView; }
     QLineEdit* searchField() const { return m_searchField; }
@@ -110,6 +112,10 @@ public:
 signals:
     void selectedAppChanged(const QSharedPointer<AppModel>& app);
     void selectedTabChanged(ContentTab tab);
+    // setupCollector() made the collector and started it.
+    void collectorCreated(AppCollectorService* collector);
+    // The user asked to export the apps the list matches (see ExportController).
+    void exportRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -147,6 +153,7 @@ private:
     QSharedPointer<AppModel> m_detailApp;
 
     SegmentedPicker* m_picker = nullptr;
+    QPushButton* m_exportButton = nullptr;
     QStackedWidget* m_pages = nullptr;
     QWidget* m_generalPage = nullptr;
     QWidget* m_favoritesPage = nullptr;

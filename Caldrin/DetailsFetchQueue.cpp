@@ -274,9 +274,11 @@ std::optional<QString> DetailsFetchQueue::formatFileSize(const std::optional<QSt
     QByteArray text = bytes->toLatin1();
     if (bytes->size() != text.size() || text.isEmpty())
         return std::nullopt;
-    if (text.startsWith('+'))
+    // One sign at most: "+-5" is no number.
+    const bool plus = text.startsWith('+');
+    if (plus)
         text.remove(0, 1);
-    const qsizetype digitsFrom = text.startsWith('-') ? 1 : 0;
+    const qsizetype digitsFrom = !plus && text.startsWith('-') ? 1 : 0;
     if (text.size() == digitsFrom)
         return std::nullopt;
     for (qsizetype i = digitsFrom; i < text.size(); ++i) {

@@ -1,5 +1,7 @@
 #include "ElidedLabel.h"
 
+#include "UserCharacters.h"
+
 #include <QPainter>
 
 namespace {
@@ -19,14 +21,16 @@ QString singleLine(const QString& text) {
 
 ElidedLabel::ElidedLabel(const QString& text, QWidget* parent)
     : QWidget(parent)
-    , m_text(text) {
+    , m_text(UserCharacters::shortened(text)) {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
 void ElidedLabel::setText(const QString& text) {
-    if (text == m_text)
+    // One line never shows more than the start of a long text.
+    const QString shown = UserCharacters::shortened(text);
+    if (shown == m_text)
         return;
-    m_text = text;
+    m_text = shown;
     updateGeometry();
     update();
 }
@@ -42,11 +46,11 @@ void ElidedLabel::setAlignment(Qt::Alignment alignment) {
 }
 
 QString ElidedLabel::elided(const QString& text, const QFontMetrics& metrics, int width) {
-    return metrics.elidedText(singleLine(text), Qt::ElideRight, width);
+    return metrics.elidedText(singleLine(UserCharacters::shortened(text)), Qt::ElideRight, width);
 }
 
 QString ElidedLabel::displayedText() const {
-    return elided(m_text, fontMetrics(), width());
+    return fontMetrics().elidedText(singleLine(m_text), Qt::ElideRight, width());
 }
 
 QSize ElidedLabel::sizeHint() const {

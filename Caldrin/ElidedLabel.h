@@ -14,6 +14,7 @@ class ElidedLabel : public QWidget {
 public:
     explicit ElidedLabel(const QString& text = QString(), QWidget* parent = nullptr);
 
+    // Keeps the start of a long text only (UserCharacters::shortened).
     void setText(const QString& text);
     QString text() const { return m_text; }
     // The text as painted at the current width.
@@ -21,7 +22,7 @@ public:
     void setColor(const QColor& color);
     void setAlignment(Qt::Alignment alignment);
 
-    // The text on one line (breaks shown as spaces), shortened to width.
+    // The start of the text on one line (breaks shown as spaces), shortened to width.
     static QString elided(const QString& text, const QFontMetrics& metrics, int width);
 
     QSize sizeHint() const override;

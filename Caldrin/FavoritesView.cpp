@@ -16,6 +16,7 @@
 #include "StoreError.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "UserCharacters.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -204,8 +205,9 @@ void FavoritesView::fillFolderList() {
         QListWidgetItem* item = m_folderList->item(int(i));
         if (!item)
             item = new QListWidgetItem(m_folderList);
-        item->setText(m_folders[i]->name());
-        item->setToolTip(m_folders[i]->name().size() > 30 ? m_folders[i]->name() : QString());
+        const QString& name = m_folders[i]->name();
+        item->setText(name);
+        item->setToolTip(name.size() > 30 ? UserCharacters::shortened(name) : QString());
         item->setData(FolderRowView::CountRole, m_folders[i]->appCount());
     }
     const int selected = m_selectedFolder ? int(m_folders.indexOf(m_selectedFolder)) : -1;
@@ -290,6 +292,7 @@ void FavoritesView::showNewFolderSheet() {
     if (m_newFolderSheet)
         return;
     m_newFolderSheet = new NewFolderSheet(
+        m_modelContext,
         [this](const QString& name) {
             if (m_favoritesService)
                 m_favoritesService->createFolder(name);

@@ -97,7 +97,19 @@ QCoro::Task<HttpFetcher::Response> HttpFetcher::get(QUrl url) {
             refuse();
     });
 
+    // The flag tells this abort from Qt's own on the transfer time-out. Queued
+    // too: this timer lives in the frame that the abort resumes and may end.
+    bool pastDeadline = false;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, raw, [raw, &pastDeadline] {
+        pastDeadline = true;
+        QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection);
+    });
+    deadline.start(limits.overallDeadline);
+
     co_await raw;
+    deadline.stop();
 
     const QNetworkReply::NetworkError error = raw->error();
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -112,6 +124,11 @@ QCoro::Task<HttpFetcher::Response> HttpFetcher::get(QUrl url) {
             QStringLiteral("Response body larger than %1 refused").arg(sizeText(limits.maxBodyBytes)));
     }
     if (error == QNetworkReply::OperationCanceledError) {
+        if (pastDeadline) {
+            throw TransferError(TransferError::Kind::TimedOut,
+                                QStringLiteral("Transfer timed out: no whole response within %1")
+                                    .arg(durationText(limits.overallDeadline)));
+        }
         // Nothing else cancels our replies: this is the transfer time-out.
         throw TransferError(TransferError::Kind::TimedOut,
                             QStringLiteral("Transfer timed out: nothing received for %1")

@@ -3,6 +3,7 @@
 #include "LabelStyles.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "UserCharacters.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -12,7 +13,8 @@ using Style = TextStyles::Style;
 InfoItem::InfoItem(const QString& title, const QString& value, QWidget* parent)
     : QWidget(parent)
     , m_title(LabelStyles::make(title, TextStyles::font(Style::Caption), this))
-    , m_value(LabelStyles::make(value, TextStyles::font(Style::Body, QFont::Medium), this)) {
+    , m_value(LabelStyles::make(UserCharacters::shortened(value),
+                                TextStyles::font(Style::Body, QFont::Medium), this)) {
     LabelStyles::setColor(m_title, SystemColors::secondary(palette()));
     m_value->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
@@ -33,5 +35,5 @@ QString InfoItem::value() const {
 }
 
 void InfoItem::setValue(const QString& value) {
-    m_value->setText(value);
+    m_value->setText(UserCharacters::shortened(value));
 }

@@ -29,12 +29,3 @@ void LabelStyles::setColor(QWidget* widget, const QColor& color) {
     palette.setColor(QPalette::Text, color);
     widget->setPalette(palette);
 }
-
-QString LabelStyles::shortened(const QString& text, qsizetype limit) {
-    if (text.size() <= limit)
-        return text;
-    qsizetype end = qMax<qsizetype>(0, limit);
-    if (end > 0 && text.at(end - 1).isHighSurrogate())
-        --end;
-    return text.left(end) + QStringLiteral("…");
-}

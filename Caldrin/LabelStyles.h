@@ -15,10 +15,6 @@ public:
     static QLabel* make(const QString& text, const QFont& font, const QColor& color, QWidget* parent);
     // A wrapping label whose text the user can select and copy.
     static QLabel* selectable(const QString& text, const QFont& font, QWidget* parent);
-    // The text cut after `limit` characters with an ellipsis, never inside a
-    // surrogate pair. Stored texts can be of any length (a hostile page's
-    // "description"); laying out megabytes would freeze the window.
-    static QString shortened(const QString& text, qsizetype limit);
     // The widget's text (foreground) colour.
     static void setColor(QWidget* widget, const QColor& color);
 };

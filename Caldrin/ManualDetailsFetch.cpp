@@ -28,31 +28,67 @@ ManualDetailsFetch::ManualDetailsFetch(QSharedPointer<AppModel> app, ModelContex
     , m_modelContext(&modelContext)
     , m_timing(timing) {}
 
-void ManualDetailsFetch::clearEnrichment() {
-    AppModel& app = *m_app;
-    app.setScreenshotURLs(std::nullopt);
-    app.setAppDescription(std::nullopt);
-    app.setRating(std::nullopt);
-    app.setRatingCount(std::nullopt);
-    app.setAppSize(std::nullopt);
-    app.setAppVersion(std::nullopt);
-    app.setAgeRating(std::nullopt);
-    app.setHasInAppPurchases(std::nullopt);
-    app.setInAppPurchaseInfo(std::nullopt);
-    app.setInAppPurchaseItems(std::nullopt);
-    app.setDetailsFetched(false);
+ManualDetailsFetch::Enrichment ManualDetailsFetch::enrichmentOf(const AppModel& app) {
+    return Enrichment{app.screenshotURLs(),     app.appDescription(),    app.rating(),
+                      app.ratingCount(),        app.appSize(),           app.appVersion(),
+                      app.ageRating(),          app.hasInAppPurchases(), app.inAppPurchaseInfo(),
+                      app.inAppPurchaseItems(), app.detailsFetched()};
+}
+
+void ManualDetailsFetch::setEnrichment(AppModel& app, const Enrichment& enrichment) {
+    app.setScreenshotURLs(enrichment.screenshotURLs);
+    app.setAppDescription(enrichment.appDescription);
+    app.setRating(enrichment.rating);
+    app.setRatingCount(enrichment.ratingCount);
+    app.setAppSize(enrichment.appSize);
+    app.setAppVersion(enrichment.appVersion);
+    app.setAgeRating(enrichment.ageRating);
+    app.setHasInAppPurchases(enrichment.hasInAppPurchases);
+    app.setInAppPurchaseInfo(enrichment.inAppPurchaseInfo);
+    app.setInAppPurchaseItems(enrichment.inAppPurchaseItems);
+    app.setDetailsFetched(enrichment.detailsFetched);
 }
 
 QCoro::Task<> ManualDetailsFetch::refetchDetails(std::shared_ptr<ManualDetailsFetch> work) {
     emit work->loadingChanged(true);
-    work->clearEnrichment();
-    Console::print(QStringLiteral("🔄 RE-fetching details for: ") + work->m_app->name());
-    QCoro::Task<> fetching = fetchDetails(work);
-    co_await fetching;
+    const QSharedPointer<AppModel> app = work->m_app;
+    const Enrichment held = enrichmentOf(*app);
+    // Any save while the fetch runs (another app selected, the queue) writes the
+    // cleared fields; the restoration below must then be saved as well.
+    ManualDetailsFetch* const self = work.get();
+    self->m_savedMeanwhile = false;
+    QMetaObject::Connection watch;
+    if (ModelContext* context = work->m_modelContext.data())
+        watch = QObject::connect(context, &ModelContext::didSave, self,
+                                 [self] { self->m_savedMeanwhile = true; });
+    setEnrichment(*app, Enrichment{});
+    Console::print(QStringLiteral("🔄 RE-fetching details for: ") + app->name());
+    QCoro::Task<bool> fetching = fetch(work);
+    const bool fetched = co_await fetching;
+    QObject::disconnect(watch);
+    if (!fetched && !app->isDeleted()) {
+        setEnrichment(*app, held);
+        if (self->m_savedMeanwhile) {
+            if (ModelContext* context = work->m_modelContext.data()) {
+                try {
+                    context->save();
+                } catch (const StoreError&) {
+                    // Still pending: the next save writes it.
+                }
+            }
+        }
+    }
+    emit work->loadingChanged(false);
 }
 
 QCoro::Task<> ManualDetailsFetch::fetchDetails(std::shared_ptr<ManualDetailsFetch> work) {
     emit work->loadingChanged(true);
+    QCoro::Task<bool> fetching = fetch(work);
+    co_await fetching;
+    emit work->loadingChanged(false);
+}
+
+QCoro::Task<bool> ManualDetailsFetch::fetch(std::shared_ptr<ManualDetailsFetch> work) {
     const QSharedPointer<AppModel> app = work->m_app;
     Console::print(QStringLiteral("🔍 Manually fetching details for: ") + app->name());
     // Both for this fetch only: nothing is shared with the details queue.
@@ -125,5 +161,5 @@ QCoro::Task<> ManualDetailsFetch::fetchDetails(std::shared_ptr<ManualDetailsFetc
         // What was assigned stays in memory, unsaved.
         Console::print(QStringLiteral("❌ Error fetching details: ") + failure);
     }
-    emit work->loadingChanged(false);
+    co_return failure.isNull();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HttpFetcher.h"
+#include "IAPItem.h"
 #include "WebKitScraperService.h"
 
 #include <QObject>
@@ -10,6 +11,7 @@
 #include <QCoroTask>
 
 #include <memory>
+#include <optional>
 
 class AppModel;
 class ModelContext;
@@ -37,7 +39,9 @@ public:
     // context; a failure is printed and leaves the record unmarked and unsaved.
     // The task keeps `work` alive until it ends.
     static QCoro::Task<> fetchDetails(std::shared_ptr<ManualDetailsFetch> work);
-    // Clears the record's enrichment first (unsaved), then fetches.
+    // Clears the record's enrichment first (unsaved), then fetches. When the
+    // fetch fails, the record gets back what it held, so no later save can
+    // write the cleared fields in place of the stored ones.
     static QCoro::Task<> refetchDetails(std::shared_ptr<ManualDetailsFetch> work);
 
 signals:
@@ -45,10 +49,28 @@ signals:
     void loadingChanged(bool loading);
 
 private:
-    void clearEnrichment();
+    // Everything a reload clears.
+    struct Enrichment {
+        std::optional<QStringList> screenshotURLs;
+        std::optional<QString> appDescription;
+        std::optional<double> rating;
+        std::optional<qint64> ratingCount;
+        std::optional<QString> appSize;
+        std::optional<QString> appVersion;
+        std::optional<QString> ageRating;
+        std::optional<bool> hasInAppPurchases;
+        std::optional<QString> inAppPurchaseInfo;
+        std::optional<QList<IAPItem>> inAppPurchaseItems;
+        bool detailsFetched = false;
+    };
+    static Enrichment enrichmentOf(const AppModel& app);
+    static void setEnrichment(AppModel& app, const Enrichment& enrichment);
+    // The fetch itself; false when the lookup or the page failed.
+    static QCoro::Task<bool> fetch(std::shared_ptr<ManualDetailsFetch> work);
 
     QSharedPointer<AppModel> m_app;
     // The store context outlives every view; should it go first, nothing is saved.
     QPointer<ModelContext> m_modelContext;
     Timing m_timing;
+    bool m_savedMeanwhile = false; // the store context saved during a reload
 };

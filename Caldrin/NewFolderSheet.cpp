@@ -1,6 +1,10 @@
 #include "NewFolderSheet.h"
 
 #include "ButtonStyles.h"
+#include "FavoriteFolder.h"
+#include "ModelContext.h"
+#include "StoreError.h"
+#include "SystemColors.h"
 #include "TextStyles.h"
 
 #include <QHBoxLayout>
@@ -9,10 +13,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-NewFolderSheet::NewFolderSheet(CreateCallback onCreate, QWidget* parent)
+NewFolderSheet::NewFolderSheet(ModelContext& modelContext, CreateCallback onCreate, QWidget* parent)
     : QDialog(parent)
+    , m_modelContext(modelContext)
     , m_onCreate(std::move(onCreate))
     , m_nameField(new QLineEdit(this))
+    , m_takenNotice(new QLabel(QStringLiteral("A folder with this name already exists."), this))
     , m_createButton(new QPushButton(QStringLiteral("Create"), this))
     , m_cancelButton(new QPushButton(QStringLiteral("Cancel"), this)) {
     setWindowTitle(QStringLiteral("New Folder"));
@@ -26,6 +32,16 @@ NewFolderSheet::NewFolderSheet(CreateCallback onCreate, QWidget* parent)
 
     m_nameField->setPlaceholderText(QStringLiteral("Folder name"));
     m_nameField->setObjectName(QStringLiteral("folderName"));
+    m_takenNotice->setObjectName(QStringLiteral("nameTaken"));
+    m_takenNotice->setFont(TextStyles::font(TextStyles::Style::Caption));
+    QPalette notice = m_takenNotice->palette();
+    notice.setColor(QPalette::WindowText, SystemColors::red());
+    m_takenNotice->setPalette(notice);
+    // Shown or not, the line keeps its room, so the sheet does not jump.
+    QSizePolicy keepRoom = m_takenNotice->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    m_takenNotice->setSizePolicy(keepRoom);
+    m_takenNotice->hide();
 
     ButtonStyles::makeBordered(m_cancelButton);
     ButtonStyles::makeProminent(m_createButton);
@@ -37,25 +53,66 @@ NewFolderSheet::NewFolderSheet(CreateCallback onCreate, QWidget* parent)
     buttons->addWidget(m_createButton);
     buttons->addStretch();
 
+    auto* field = new QVBoxLayout;
+    field->setSpacing(4);
+    field->addWidget(m_nameField);
+    field->addWidget(m_takenNotice);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
-    layout->setSpacing(20);
+    layout->setSpacing(12);
     layout->addStretch();
     layout->addWidget(title);
-    layout->addWidget(m_nameField);
+    layout->addLayout(field);
     layout->addLayout(buttons);
     layout->addStretch();
 
-    connect(m_nameField, &QLineEdit::textChanged, this,
-            [this](const QString& text) { m_createButton->setEnabled(!text.isEmpty()); });
+    // The names follow the store, reloaded once the change that prompted it is over.
+    m_reloadTimer.setSingleShot(true);
+    m_reloadTimer.setInterval(0);
+    connect(&m_reloadTimer, &QTimer::timeout, this, &NewFolderSheet::reloadNames);
+    connect(&modelContext, &ModelContext::recordInserted, this, &NewFolderSheet::recordChanged);
+    connect(&modelContext, &ModelContext::recordChanged, this, &NewFolderSheet::recordChanged);
+    connect(&modelContext, &ModelContext::recordRemoved, this, &NewFolderSheet::recordChanged);
+    connect(&modelContext, &ModelContext::allRecordsRemoved, this, [this](RecordKind kind) {
+        if (kind == RecordKind::Folder)
+            m_reloadTimer.start();
+    });
+
+    connect(m_nameField, &QLineEdit::textChanged, this, &NewFolderSheet::validate);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_createButton, &QPushButton::clicked, this, &NewFolderSheet::create);
+    reloadNames();
     m_nameField->setFocus();
+}
+
+void NewFolderSheet::recordChanged(PersistentRecord* record) {
+    if (record->kind() == RecordKind::Folder)
+        m_reloadTimer.start();
+}
+
+void NewFolderSheet::reloadNames() {
+    try {
+        QSet<QString> names;
+        for (const auto& folder : m_modelContext.fetch<FavoriteFolder>())
+            names.insert(folder->name());
+        m_takenNames = names;
+    } catch (const StoreError&) {
+        // Keep the names known so far until the store can be read again.
+    }
+    validate();
+}
+
+void NewFolderSheet::validate() {
+    const QString name = m_nameField->text();
+    const bool taken = m_takenNames.contains(name);
+    m_takenNotice->setVisible(taken);
+    m_createButton->setEnabled(!name.isEmpty() && !taken);
 }
 
 void NewFolderSheet::create() {
     const QString name = m_nameField->text();
-    if (name.isEmpty())
+    if (name.isEmpty() || m_takenNames.contains(name))
         return;
     if (m_onCreate)
         m_onCreate(name);

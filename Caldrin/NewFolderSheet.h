@@ -1,14 +1,23 @@
 #pragma once
 
 #include <QDialog>
+#include <QSet>
+#include <QTimer>
 
 #include <functional>
 
+class ModelContext;
+class PersistentRecord;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
 // Asks for the name of a new favorites folder and hands it, exactly as typed,
 // to a callback. A window-modal sheet that deletes itself when closed.
+//
+// Folders are found by name, so a name means one folder: a name that a stored
+// folder already has (exactly, as typed) cannot be created. The sheet follows
+// the store's folders while it is open.
 class NewFolderSheet : public QDialog {
     Q_OBJECT
 public:
@@ -17,17 +26,26 @@ public:
     static constexpr int sheetWidth = 300;
     static constexpr int sheetHeight = 150;
 
-    explicit NewFolderSheet(CreateCallback onCreate, QWidget* parent = nullptr);
+    NewFolderSheet(ModelContext& modelContext, CreateCallback onCreate, QWidget* parent = nullptr);
 
     QLineEdit* nameField() const { return m_nameField; }
     QPushButton* createButton() const { return m_createButton; }
     QPushButton* cancelButton() const { return m_cancelButton; }
+    // The line under the field that says the name is taken, shown only then.
+    QLabel* takenNotice() const { return m_takenNotice; }
 
 private:
+    void reloadNames();
+    void recordChanged(PersistentRecord* record);
+    void validate();
     void create();
 
+    ModelContext& m_modelContext;
     CreateCallback m_onCreate;
+    QSet<QString> m_takenNames;
+    QTimer m_reloadTimer;
     QLineEdit* m_nameField;
+    QLabel* m_takenNotice;
     QPushButton* m_createButton;
     QPushButton* m_cancelButton;
 };

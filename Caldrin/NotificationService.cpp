@@ -1,9 +1,11 @@
 #include "NotificationService.h"
 
 #include "Console.h"
+#include "NotificationActions.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QTimer>
 #include <QUuid>
 #include <QVariantMap>
@@ -67,30 +69,61 @@ void NotificationService::sendNewAppsNotification(qint64 count) {
 }
 
 void NotificationService::sendNewAppsNotification(qint64 count, QDBusConnection bus) {
+    Content content{title(), body(count), {}};
+    // The sound theme's default for a new message; the server plays it unless muted.
+    content.extraHints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
+    post(bus, Kind::NewApps, content, [count](const QString& error) {
+        if (error.isEmpty())
+            Console::print(QStringLiteral("📬 Notification sent: %1 new apps").arg(count));
+        else
+            Console::print(QStringLiteral("❌ Error sending notification: ") + error);
+    });
+}
+
+void NotificationService::sendKeepsCollectingNotification() {
+    sendKeepsCollectingNotification(QDBusConnection::sessionBus());
+}
+
+void NotificationService::sendKeepsCollectingNotification(QDBusConnection bus) {
+    post(bus, Kind::KeepsCollecting, {keepsCollectingTitle(), keepsCollectingBody(), {}},
+         [](const QString& error) {
+             if (!error.isEmpty())
+                 Console::print(QStringLiteral("❌ Error sending notification: ") + error);
+         });
+}
+
+void NotificationService::post(QDBusConnection bus, Kind kind, const Content& content,
+                               std::function<void(const QString& error)> done) {
     if (!bus.isConnected()) {
         const QString error = noBusError(bus);
         // Reported like a completion: after the caller has moved on.
-        QTimer::singleShot(
-            0, [error] { Console::print(QStringLiteral("❌ Error sending notification: ") + error); });
+        QTimer::singleShot(0, [done = std::move(done), error] { done(error); });
         return;
     }
-    QVariantMap hints;
-    // The sound theme's default for a new message; the server plays it unless muted.
-    hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("caldrin"));
+    QVariantMap hints = content.extraHints;
+    // Lets the desktop show our name and icon, and find our desktop entry.
+    hints.insert(QStringLiteral("desktop-entry"), applicationId());
     // Our own identifier, fresh for every notification.
     hints.insert(QStringLiteral("x-caldrin-id"),
                  QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    // A click on the notification invokes the default action.
+    const QStringList actions{defaultActionKey(), QStringLiteral("Show")};
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     // replaces_id 0: never replace an earlier notification.
-    call << QStringLiteral("Caldrin") << 0u << QStringLiteral("caldrin") << title() << body(count)
-         << QStringList() << hints << -1;
+    call << QStringLiteral("Caldrin") << 0u << applicationId() << content.title << content.body << actions
+         << hints << -1;
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, kCallTimeoutMs));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [count](QDBusPendingCallWatcher* finished) {
-        finished->deleteLater();
-        if (finished->isError())
-            Console::print(QStringLiteral("❌ Error sending notification: ") + describe(finished->error()));
-        else
-            Console::print(QStringLiteral("📬 Notification sent: %1 new apps").arg(count));
-    });
+    const QString busName = bus.name();
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished,
+                     [kind, busName, done = std::move(done)](QDBusPendingCallWatcher* finished) {
+                         finished->deleteLater();
+                         const QDBusPendingReply<uint> reply = *finished;
+                         if (reply.isError()) {
+                             done(describe(reply.error()));
+                             return;
+                         }
+                         if (NotificationActions* actions = NotificationActions::following(busName))
+                             actions->track(reply.value(), kind);
+                         done(QString());
+                     });
 }

@@ -1,5 +1,6 @@
 #include "SymbolLabel.h"
 
+#include "ElidedLabel.h"
 #include "LabelStyles.h"
 #include "SymbolTable.h"
 
@@ -12,8 +13,7 @@ SymbolLabel::SymbolLabel(const QString& symbol, const QString& text, QWidget* pa
     : QWidget(parent)
     , m_symbol(symbol)
     , m_symbolView(new QLabel(this))
-    , m_textView(new QLabel(text, this)) {
-    m_textView->setTextFormat(Qt::PlainText);
+    , m_textView(new ElidedLabel(text, this)) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
@@ -39,6 +39,8 @@ void SymbolLabel::setTextFont(const QFont& font) {
 void SymbolLabel::setTextColor(const QColor& color) {
     m_textColor = color;
     LabelStyles::setColor(m_textView, color);
+    // A symbol without a colour of its own follows the text's.
+    renderSymbol();
 }
 
 void SymbolLabel::setSymbolColor(const QColor& color) {

@@ -7,11 +7,13 @@
 
 #include <optional>
 
+class ElidedLabel;
 class QLabel;
 
 // A named symbol followed by a text, the symbol sized to the text's font: the
 // views' "label with a system image". Symbol and text take the label's
-// foreground colour unless each is given one of its own.
+// foreground colour unless each is given one of its own. A long text is
+// shortened with an ellipsis rather than widening the layout.
 class SymbolLabel : public QWidget {
     Q_OBJECT
 public:
@@ -29,7 +31,7 @@ public:
     void setSpacing(int spacing);
 
     QLabel* symbolView() const { return m_symbolView; }
-    QLabel* textView() const { return m_textView; }
+    ElidedLabel* textView() const { return m_textView; }
 
     // The side of a symbol shown at the size of a font.
     static int symbolSide(const QFont& font);
@@ -47,5 +49,5 @@ private:
     std::optional<QColor> m_symbolColor;
     std::optional<int> m_symbolSide;
     QLabel* m_symbolView;
-    QLabel* m_textView;
+    ElidedLabel* m_textView;
 };

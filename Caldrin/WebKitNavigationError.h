@@ -4,8 +4,9 @@
 
 #include <stdexcept>
 
-// A page load that failed after the page had started to arrive (a broken or
-// aborted transfer). Carries the engine's error text, domain and code.
+// A page load that the engine reports as failed: before any of the page
+// arrived (refused connection, unknown host, TLS failure) or after (a broken
+// transfer). Carries the engine's error text, domain and code.
 class WebKitNavigationError : public std::runtime_error {
 public:
     WebKitNavigationError(const QString& errorText, int domain, int code);

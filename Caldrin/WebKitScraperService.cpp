@@ -337,6 +337,9 @@ qsizetype occurrences(const QString& text, const QString& needle) {
     return count;
 }
 
+// The engine's code for a navigation that was aborted, for example replaced by another.
+constexpr int kAbortedNavigation = -3;
+
 bool isText(const QVariant& value) {
     return value.typeId() == QMetaType::QString;
 }
@@ -509,10 +512,16 @@ void WebKitScraperService::loadingChanged(const QWebEngineLoadingInfo& info) {
             pageFinished();
             return;
         }
-        // Failed before any of the page arrived (unreachable host, refused
-        // connection, unknown name; the engine shows its own error page): not
-        // reported here, the scrape's time-out ends it.
-        if (info.isErrorPage())
+        // A navigation replaced by another (the next load, the page's own
+        // redirect) is no failure of the page; the time-out still guards.
+        if (info.errorCode() == kAbortedNavigation)
+            return;
+        // Failed before any of the page arrived (refused connection, unknown
+        // name, TLS failure, no network; the engine shows its own error page):
+        // the page will never come, so the scrape fails now rather than pass
+        // for a time-out. Once a page of this scrape has loaded and is being
+        // read, a later navigation of that page's own that fails is not ours.
+        if (info.isErrorPage() && m_continuation && m_continuation->pageLoaded)
             return;
         navigationFailed(info);
         return;
@@ -527,6 +536,8 @@ void WebKitScraperService::loadingChanged(const QWebEngineLoadingInfo& info) {
 }
 
 void WebKitScraperService::pageFinished() {
+    if (m_continuation)
+        m_continuation->pageLoaded = true;
     Console::print(QStringLiteral("✅ WebKit page loaded"));
     // Each finished navigation gets its own extraction, started from the event loop.
     const quint64 serial = m_serial;

@@ -45,8 +45,8 @@ public:
     ~WebKitScraperService() override;
 
     // The page's data; absent when the text is no web address or the time-out
-    // expired. Throws WebKitNavigationError when the load fails after the page
-    // started to arrive.
+    // expired. Throws WebKitNavigationError when the engine reports that the
+    // load failed, whether before any of the page arrived or after.
     QCoro::Task<std::optional<WebKitScrapedData>> scrapePage(const QString& url);
 
     // The three extraction scripts, each one expression evaluated unchanged in every page.
@@ -69,6 +69,7 @@ private:
     struct PendingScrape {
         quint64 serial = 0;
         bool completed = false;
+        bool pageLoaded = false; // a page of this scrape finished loading
         std::optional<WebKitScrapedData> result;
         std::exception_ptr error;
         std::coroutine_handle<> waiting;

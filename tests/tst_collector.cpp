@@ -18,6 +18,7 @@
 #include <QJsonArray>
 #include <QProcess>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -144,6 +145,7 @@ private slots:
         QCOMPARE(m_container->database().queryInt64("SELECT count(*) FROM AppModel"), 45);
     }
 
+    // The apps of the batch that was saved are announced and queued all the same.
     void run_whoseSecondSaveFails_keepsTheFirstBatch() {
         serveFeeds(entries(1, 45));
         int commits = 0;
@@ -151,6 +153,12 @@ private slots:
             return sql == "COMMIT" && ++commits == 2 ? SQLITE_FULL : SQLITE_OK;
         });
         AppCollectorService collector(context(), fast());
+        QStringList queued;
+        connect(&collector.detailsQueue(), &DetailsFetchQueue::changed, this, [&] {
+            if (queued.isEmpty())
+                for (const auto& app : collector.detailsQueue().queue())
+                    queued.append(app.appleID);
+        });
         ConsoleCapture console;
         runOnce(collector);
         QVERIFY(collector.statusMessage().startsWith(u"Error: "_s));
@@ -158,14 +166,20 @@ private slots:
         QCOMPARE(errors.size(), 2);
         QVERIFY(errors[0].startsWith(u"❌ Error fetching apps: "_s));
         QVERIFY(errors[1].startsWith(u"❌ Error details: "_s));
-        QVERIFY(console.contains(u"💾 Saved batch 1 - Total saved: 20"_s));
+        QVERIFY(console.containsInOrder(
+            {u"💾 Saved batch 1 - Total saved: 20"_s, u"📦 Processing batch 2/3..."_s,
+             u"📋 Adding 20 apps to details queue"_s, u"📋 Added 20 apps to queue. Total: 20"_s, errors[0]}));
         QVERIFY(!console.contains(u"📦 Processing batch 3/3..."_s));
+        QStringList first20;
+        for (int i = 1; i <= 20; ++i)
+            first20.append(QString::number(i));
+        QCOMPARE(queued, first20);
         QCOMPARE(m_container->database().queryInt64("SELECT count(*) FROM AppModel"), 20);
         QVERIFY(!collector.lastFetchDate());
         QVERIFY(!settings().contains(u"lastFetchDate"_s));
-        QVERIFY(collector.detailsQueue().queue().isEmpty());
-        QTest::qWait(100);
-        QVERIFY(m_notifications->notifications().isEmpty());
+        QTRY_COMPARE(m_notifications->notifications().size(), 1);
+        QCOMPARE(m_notifications->notifications().first().body,
+                 u"20 new apps have been added to your collection"_s);
         // The failed batch waits in the context for the next save.
         m_container->database().setFaultHook({});
         context().save();
@@ -243,9 +257,9 @@ private slots:
         ConsoleCapture console;
         const auto runs = [&] { return console.linesStartingWith(u"🔄 Starting"_s).size(); };
         collector.startCollecting();
-        QTimer* timer = collector.timer();
+        const QPointer<QTimer> timer = collector.timer();
         collector.startCollecting();
-        QCOMPARE(collector.timer(), timer);
+        QCOMPARE(collector.timer(), timer.data());
         QTRY_COMPARE(collector.statusMessage(), u"✓ Saved 3 new apps, skipped 0 duplicates"_s);
         QCOMPARE(runs(), 1);
         QTRY_COMPARE_WITH_TIMEOUT(runs(), 2, 3000); // started by the timer
@@ -255,7 +269,46 @@ private slots:
         const qsizetype stopped = runs();
         QTest::qWait(900);
         QCOMPARE(runs(), stopped);
+
+        // Started again: a run at once, not left to the timer, and a fresh timer.
+        collector.startCollecting();
+        QVERIFY(collector.timer() && collector.timer()->isActive());
+        QCOMPARE(collector.timer()->interval(), 400);
+        QSignalSpy fired(collector.timer(), &QTimer::timeout);
+        QTRY_COMPARE(runs(), stopped + 1);
+        QCOMPARE(fired.size(), 0);
+        QVERIFY(!timer); // the old one is gone
+        QTRY_COMPARE_WITH_TIMEOUT(runs(), stopped + 2, 3000);
+        QCOMPARE(fired.size(), 1);
+        collector.stopCollecting();
         collector.detailsQueue().clearQueue();
+    }
+
+    // Only a stored date-time is taken; a text that reads as one is not.
+    void loadLastFetchDate_takesOnlyADateTime_data() {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<bool>("taken");
+        const QDateTime when(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC);
+        QTest::newRow("date-time") << QVariant(when) << true;
+        QTest::newRow("text of a date-time") << QVariant(u"2024-01-02T03:04:05Z"_s) << false;
+        QTest::newRow("nothing") << QVariant() << false;
+    }
+    void loadLastFetchDate_takesOnlyADateTime() {
+        QFETCH(QVariant, stored);
+        QFETCH(bool, taken);
+        {
+            QSettings written = settings();
+            if (stored.isValid())
+                written.setValue(u"lastFetchDate"_s, stored);
+            else
+                written.remove(u"lastFetchDate"_s);
+        }
+        AppCollectorService collector(context(), fast());
+        QCOMPARE(collector.lastFetchDate().has_value(), taken);
+        if (taken)
+            QCOMPARE(*collector.lastFetchDate(), stored.toDateTime());
+        // Reading changes nothing stored.
+        QCOMPARE(settings().value(u"lastFetchDate"_s), stored);
     }
 
     // A collector (and its queue) destroyed while a run waits on the network or

@@ -277,6 +277,10 @@ private slots:
         stalled.behaviour = FakeStore::Behaviour::Stall;
         QTest::newRow("stalled body")
             << stalled << "networkError(Transfer timed out: nothing received for 1500 ms)" << false;
+        FakeStore::Response trickled = truncated;
+        trickled.behaviour = FakeStore::Behaviour::Trickle; // never silent for long, never done
+        QTest::newRow("trickled body")
+            << trickled << "networkError(Transfer timed out: no whole response within 3 s)" << false;
         FakeStore::Response huge;
         huge.body = QByteArray(HttpFetcher::kMaxBodyBytes + 1, ' ');
         QTest::newRow("body over 64 MiB")
@@ -295,6 +299,7 @@ private slots:
                       feedDocument({feedEntry("3"), feedEntry("2", "paid copy")}));
         HttpFetcher::Limits limits;
         limits.transferTimeout = std::chrono::milliseconds(1500);
+        limits.overallDeadline = std::chrono::seconds(3);
         iTunesService service(store.origin(), limits);
         ConsoleCapture console;
 

@@ -187,6 +187,12 @@ private slots:
         const QString timeout = QStringLiteral("Transfer timed out: nothing received for 1 s");
         QTest::newRow("stalled body")
             << stalled << QString() << QStringList{"❌ Error fetching app details: " + timeout} << timeout;
+        FakeStore::Response trickled = stalled;
+        trickled.behaviour = FakeStore::Behaviour::Trickle;
+        trickled.trickleIntervalMs = 250; // its 32 bytes would take 8 s
+        const QString deadline = QStringLiteral("Transfer timed out: no whole response within 2 s");
+        QTest::newRow("trickled body")
+            << trickled << QString() << QStringList{"❌ Error fetching app details: " + deadline} << deadline;
         QTest::newRow("origin not an address")
             << stalled << "not a url" << QStringList{"❌ Invalid URL for lookup"} << QString();
     }
@@ -200,6 +206,7 @@ private slots:
             qputenv("CALDRIN_STORE_ORIGIN", origin.toUtf8());
         HttpFetcher::Limits limits;
         limits.transferTimeout = std::chrono::seconds(1);
+        limits.overallDeadline = std::chrono::seconds(2);
         AppDetailsService service(limits);
         ConsoleCapture console;
         QString caught;

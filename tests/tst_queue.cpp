@@ -88,6 +88,7 @@ private slots:
         QTest::newRow("absent") << std::optional<QString>() << std::optional<QString>();
         QTest::newRow("empty") << text("") << std::optional<QString>();
         QTest::newRow("sign only") << text("+") << std::optional<QString>();
+        QTest::newRow("two signs") << text("+-5") << std::optional<QString>();
         QTest::newRow("other digits") << text("١٢") << std::optional<QString>();
         QTest::newRow("overflow") << text("9223372036854775808") << std::optional<QString>();
         QTest::newRow("megabytes, plus sign") << text("+15500000") << text("15.5 MB");
@@ -262,6 +263,7 @@ private slots:
         QTest::addColumn<QString>("failure");
         QTest::newRow("lookup answers a 404 page") << u"lookup"_s;
         QTest::newRow("page load breaks off") << u"page"_s;
+        QTest::newRow("page's host refuses the connection") << u"refused"_s;
         QTest::newRow("save fails") << u"save"_s;
     }
     void processApp_failures_leaveTheAppUnmarked() {
@@ -275,6 +277,10 @@ private slots:
             if (failure == QLatin1String("page"))
                 page.behaviour = FakeStore::Behaviour::Truncate;
             servePage(u"17"_s, page);
+            if (failure == QLatin1String("refused")) {
+                app->setAppStoreURL(FakeStore::refusedOrigin() + u"/us/app/x/id17"_s);
+                context().save();
+            }
         }
         if (failure == QLatin1String("save"))
             m_container->database().setFaultHook(

@@ -1,6 +1,5 @@
 // The page scraper: its trail, its three ways to end a scrape, hostile and
 // broken pages, the debug file, and the caldrin-scrape tool.
-#include "AtomicTextFile.h"
 #include "ConsoleCapture.h"
 #include "FakeStore.h"
 #include "PageConsoleCapture.h"
@@ -142,15 +141,18 @@ private slots:
         QCOMPARE(console.lines(), expected);
     }
 
-    // Engine failures after the document started are thrown; failures before
-    // anything of the page arrived are left to the time-out.
+    // Failures the engine reports are thrown, before or after any of the page
+    // arrived; a page that arrives but never finishes ends by the time-out.
     void failedLoad_endsTheScrapeOnce_data() {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("error"); // empty: ends by the time-out
         FakeStore::Response truncated = ProductPages::html(ProductPages::page("<p>cut short</p>"));
         truncated.behaviour = FakeStore::Behaviour::Truncate;
         QTest::newRow("body cut short") << serve(truncated) << "net::ERR_CONTENT_LENGTH_MISMATCH";
-        QTest::newRow("connection refused") << FakeStore::refusedOrigin() + productPath << QString();
+        QTest::newRow("connection refused")
+            << FakeStore::refusedOrigin() + productPath << "net::ERR_CONNECTION_REFUSED";
+        QTest::newRow("unknown host") << "http://store.invalid" + productPath << "net::ERR_NAME_NOT_RESOLVED";
+        QTest::newRow("page never finishes") << serve(stalledPage()) << QString();
     }
 
     void failedLoad_endsTheScrapeOnce() {
@@ -305,17 +307,6 @@ private slots:
         QVERIFY(console.contains(
             QStringLiteral("⚠️ Could not save HTML to: /tmp/appstore_page_debug.html (") +
             QString::fromLocal8Bit(std::strerror(EISDIR)) + ')'));
-    }
-
-    // A write that cannot take the path's place fails and leaves nothing behind.
-    void atomicTextFile_failedWriteLeavesNothingBehind() {
-        QTemporaryDir directory;
-        QVERIFY(QDir(directory.path()).mkdir(QStringLiteral("page.html")));
-        QVERIFY(!AtomicTextFile::write(directory.filePath("page.html"), QStringLiteral("<html></html>"))
-                     .isEmpty());
-        QCOMPARE(QDir(directory.path())
-                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden),
-                 QStringList{"page.html"});
     }
 
     void page_cannotReachLocalFiles() {

@@ -19,6 +19,7 @@
 #include "SqliteDatabase.h"
 #include "SymbolTable.h"
 #include "SystemColors.h"
+#include "UserCharacters.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -266,6 +267,32 @@ private slots:
         QCOMPARE(m_store.requests().size(), 2);
     }
 
+    // --- Texts cut for display ------------------------------------------------------
+
+    // Cut between user-perceived characters, with an ellipsis only when cut; a
+    // text of megabytes is read no further than its start.
+    void shortened_cutsBetweenUserCharacters_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("shown");
+        const QString family = u"👨‍👩‍👧‍👦"_s; // 11 code units
+        QTest::newRow("short") << u"Tiny"_s << 4 << u"Tiny"_s;
+        QTest::newRow("cut") << u"Tiny Tactics"_s << 4 << u"Tiny…"_s;
+        QTest::newRow("flags") << u"🇫🇷🇩🇪🇮🇹"_s << 2 << u"🇫🇷🇩🇪…"_s;
+        QTest::newRow("combining marks") << u"e\u0301e\u0301e\u0301"_s << 2 << u"e\u0301e\u0301…"_s;
+        QTest::newRow("family emoji") << family.repeated(3) << 2 << family.repeated(2) + u"…"_s;
+        QTest::newRow("10 MiB") << u"Long name "_s.repeated(1 << 20) << 12 << u"Long name Lo…"_s;
+        // A cluster of thousands of marks is cut inside, never inside a surrogate pair.
+        QTest::newRow("endless cluster")
+            << u"a"_s + u"𝅥"_s.repeated(5000) << 1 << u"a"_s + u"𝅥"_s.repeated(15) + u"…"_s;
+    }
+    void shortened_cutsBetweenUserCharacters() {
+        QFETCH(QString, text);
+        QFETCH(int, limit);
+        QFETCH(QString, shown);
+        QCOMPARE(UserCharacters::shortened(text, limit), shown);
+    }
+
     // --- The app list row --------------------------------------------------------
 
     void appRow_showsTheRecordsMarks_data() {
@@ -377,27 +404,51 @@ private slots:
 
     // --- New folder sheet ------------------------------------------------------------
 
-    void newFolderSheet_createsTheNameAsTypedOrNothing_data() {
+    // A name is created as typed, unless a folder has it already: the sheet
+    // follows the store's folders while it is open.
+    void newFolderSheet_createsAFreeNameAsTypedOrNothing_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("create"); // else Cancel
-        QTest::newRow("spaces only") << u"   "_s << true;
-        QTest::newRow("10,000 characters") << QString(10000, u'n') << true;
-        QTest::newRow("Cancel") << u"Kept to myself"_s << false;
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("spaces only") << u"   "_s << true << false;
+        QTest::newRow("10,000 characters") << QString(10000, u'n') << true << false;
+        QTest::newRow("Cancel") << u"Kept to myself"_s << false << false;
+        QTest::newRow("a folder's name") << u"Games"_s << true << true;
+        QTest::newRow("the default folder's name") << unfiltered << true << true;
+        QTest::newRow("another case") << u"games"_s << true << false;
+        QTest::newRow("another space") << u"Games "_s << true << false;
     }
-    void newFolderSheet_createsTheNameAsTypedOrNothing() {
+    void newFolderSheet_createsAFreeNameAsTypedOrNothing() {
         QFETCH(QString, typed);
         QFETCH(bool, create);
+        QFETCH(bool, taken);
+        FavoritesService service(context());
+        service.createFolder(u"Games"_s);
         QStringList created;
-        QPointer<NewFolderSheet> sheet =
-            new NewFolderSheet([&created](const QString& name) { created.append(name); }, m_window.get());
+        QPointer<NewFolderSheet> sheet = new NewFolderSheet(
+            context(), [&created](const QString& name) { created.append(name); }, m_window.get());
         sheet->open();
         // An empty name cannot be created, even by a click that gets through.
         QVERIFY(!sheet->createButton()->isEnabled());
         emit sheet->createButton()->clicked();
         type(sheet->nameField(), typed);
-        QVERIFY(sheet->createButton()->isEnabled());
+        QCOMPARE(sheet->createButton()->isEnabled(), !taken);
+        QCOMPARE(sheet->takenNotice()->isVisible(), taken);
         QTest::keyClick(sheet->nameField(), Qt::Key_Return); // does nothing of its own
+        if (taken)
+            emit sheet->createButton()->clicked(); // nor does a click on a taken name
         QVERIFY(sheet && sheet->isVisible() && created.isEmpty());
+
+        // The name is taken and freed as folders come and go elsewhere.
+        if (!taken)
+            service.createFolder(typed);
+        QTRY_VERIFY(!sheet->createButton()->isEnabled());
+        QVERIFY(sheet->takenNotice()->isVisible());
+        for (const auto& twin : context().fetch<FavoriteFolder>(FetchDescriptor::equal("name", typed)))
+            service.deleteFolder(*twin);
+        QTRY_VERIFY(sheet->createButton()->isEnabled());
+        QVERIFY(!sheet->takenNotice()->isVisible());
+
         click(create ? sheet->createButton() : sheet->cancelButton());
         QTRY_VERIFY(!sheet);
         QCOMPARE(created, create ? QStringList{typed} : QStringList());
@@ -469,7 +520,9 @@ private slots:
     void addSheet_followsTheFoldersWhileOpen() {
         FavoritesService service(context());
         service.createFolder(u"Games"_s);
-        QPointer<AddToFavoritesSheet> sheet = openAddSheet(service, makeApp(u"15"_s));
+        const AppRef app = makeApp(u"15"_s);
+        QPointer<AddToFavoritesSheet> sheet = openAddSheet(service, app);
+        QVERIFY(!sheet->alreadyFavoriteNotice()->isVisible());
         choose(sheet->folderPicker(), Qt::Key_Down);
         QTest::keyClicks(sheet->commentEditor(), u"half typed"_s);
 
@@ -484,6 +537,13 @@ private slots:
                      (QStringList{unfiltered, u"Games"_s, u"  Later  "_s}));
         QCOMPARE(sheet->folderPicker()->currentText(), u"Games"_s);
         QCOMPARE(sheet->comment(), u"half typed"_s);
+        // A name in use cannot be created again.
+        click(sheet->newFolderButton());
+        newFolder = sheet->newFolderSheet();
+        QTest::keyClicks(newFolder->nameField(), u"Games"_s);
+        QVERIFY(!newFolder->createButton()->isEnabled() && newFolder->takenNotice()->isVisible());
+        click(newFolder->cancelButton());
+        QTRY_VERIFY(!newFolder);
 
         // Renamed and deleted elsewhere.
         auto games = sheet->selectedFolder();
@@ -501,6 +561,19 @@ private slots:
         click(sheet->addButton());
         QTRY_VERIFY(!sheet);
         QCOMPARE(service.getFavorite(u"15"_s)->folder()->name(), u"  Later  "_s);
+
+        // Opened again for the favorite, it says where the app is and adds nothing.
+        sheet = openAddSheet(service, app);
+        QCOMPARE(sheet->alreadyFavoriteNotice()->text(), u"Already in “  Later  ”"_s);
+        QVERIFY(sheet->alreadyFavoriteNotice()->isVisible() && !sheet->addButton()->isEnabled());
+        emit sheet->addButton()->clicked();
+        QVERIFY(sheet->isVisible());
+        service.moveToFolder(u"15"_s, unfiltered);
+        QTRY_COMPARE(sheet->alreadyFavoriteNotice()->text(), u"Already in “Unfiltered”"_s);
+        service.removeFromFavorites(u"15"_s);
+        QTRY_VERIFY(sheet->addButton()->isEnabled());
+        QVERIFY(!sheet->alreadyFavoriteNotice()->isVisible());
+        sheet->close();
     }
 
     // A long folder name is shown cut short; the folder is still found by its whole name.
@@ -561,32 +634,66 @@ private slots:
         QTRY_VERIFY(!sheet);
     }
 
-    // The zoom stays within 50 % and 400 %, and the shown image follows;
+    // The zoom stays within 50 % and 400 %, and the shown image follows. A pinch
+    // multiplies the zoom it found by its own total, limited at each step;
     // Ctrl+wheel zooms by 10 % a notch, the plain wheel only scrolls.
-    void viewer_zoomsWithinBoundsByButtonsAndCtrlWheel() {
+    void viewer_zoomsWithinBounds_data() {
+        // "+", "-", "reset": the buttons; "pinch m1 m2 ...": one gesture and the
+        // totals it reports; "ctrl-wheel", "wheel": one notch.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("in twelve times") << QStringList(12, u"+"_s) << u"400%"_s;
+        QTest::newRow("out three times") << QStringList(3, u"-"_s) << u"50%"_s;
+        QTest::newRow("reset") << QStringList{u"+"_s, u"+"_s, u"reset"_s} << u"100%"_s;
+        QTest::newRow("a pinch of 2 from 1.5") << QStringList{u"+"_s, u"+"_s, u"pinch 1.25 2"_s} << u"300%"_s;
+        QTest::newRow("a further pinch of 2")
+            << QStringList{u"+"_s, u"+"_s, u"pinch 1.25 2"_s, u"pinch 2"_s} << u"400%"_s;
+        QTest::newRow("limited step by step") << QStringList{u"pinch 8 4"_s} << u"200%"_s;
+        QTest::newRow("pinched below 50 %") << QStringList{u"pinch 0.5 0.2"_s} << u"50%"_s;
+        QTest::newRow("ctrl-wheel") << QStringList{u"ctrl-wheel"_s} << u"110%"_s;
+        QTest::newRow("plain wheel") << QStringList{u"ctrl-wheel"_s, u"wheel"_s} << u"110%"_s;
+    }
+    void viewer_zoomsWithinBounds() {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, shown);
         auto* sheet = openViewer(shots(1), 0);
         QTRY_COMPARE(sheet->screen(), Screen::Image);
+        QWidget* viewport = sheet->findChild<QScrollArea*>()->viewport();
         QTRY_COMPARE(sheet->imageView()->width(), sheet->imageView()->parentWidget()->width());
         const int base = sheet->imageView()->width();
-        click(sheet->zoomInButton(), 4);
-        QTRY_COMPARE(sheet->imageView()->width(), base * 2); // animated
-        click(sheet->zoomInButton(), 12);
-        QCOMPARE(sheet->zoomLabel()->text(), u"400%"_s);
-        click(sheet->zoomOutButton(), 20);
-        QCOMPARE(sheet->zoomScale(), 0.5);
-
-        click(sheet->resetZoomButton());
+        const QPointF at(20, 20);
+        auto gesture = [&](Qt::NativeGestureType type, double value) {
+            QNativeGestureEvent event(type, QPointingDevice::primaryPointingDevice(), 2, at, at,
+                                      viewport->mapToGlobal(at), value, QPointF());
+            QApplication::sendEvent(viewport, &event);
+        };
         auto wheel = [&](Qt::KeyboardModifiers modifiers) {
-            QWidget* viewport = sheet->findChild<QScrollArea*>()->viewport();
-            const QPointF at(20, 20);
             QWheelEvent event(at, viewport->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
                               modifiers, Qt::NoScrollPhase, false);
             QApplication::sendEvent(viewport, &event);
         };
-        wheel(Qt::ControlModifier);
-        QCOMPARE(sheet->zoomLabel()->text(), u"110%"_s);
-        wheel(Qt::NoModifier);
-        QCOMPARE(sheet->zoomScale(), 1.1);
+        for (const QString& step : steps) {
+            if (step == u"+" || step == u"-" || step == u"reset") {
+                click(step == u"+"   ? sheet->zoomInButton()
+                      : step == u"-" ? sheet->zoomOutButton()
+                                     : sheet->resetZoomButton());
+            } else if (step.startsWith(u"pinch")) {
+                // The platform reports each change as a fraction of the last total.
+                gesture(Qt::BeginNativeGesture, 0);
+                double total = 1.0;
+                for (const QString& reported : step.split(u' ').mid(1)) {
+                    gesture(Qt::ZoomNativeGesture, reported.toDouble() / total - 1.0);
+                    total = reported.toDouble();
+                }
+                gesture(Qt::EndNativeGesture, 0);
+            } else {
+                wheel(step == u"ctrl-wheel" ? Qt::ControlModifier : Qt::NoModifier);
+            }
+        }
+        QCOMPARE(sheet->zoomLabel()->text(), shown);
+        const double zoom = shown.chopped(1).toDouble() / 100;
+        QCOMPARE(sheet->zoomScale(), zoom);
+        QTRY_COMPARE(sheet->imageView()->width(), qRound(base * zoom)); // animated for the buttons
         sheet->close();
     }
 

@@ -9,6 +9,7 @@
 #include "AsyncTest.h"
 #include "BusyIndicator.h"
 #include "CategoryListModel.h"
+#include "ClampedTextLabel.h"
 #include "CollectorBox.h"
 #include "ConsoleCapture.h"
 #include "ContentView.h"
@@ -35,13 +36,17 @@
 #include "SegmentedPicker.h"
 #include "SqliteDatabase.h"
 #include "StoreDocuments.h"
+#include "SymbolLabel.h"
 #include "SymbolTable.h"
+#include "SystemColors.h"
+#include "UserCharacters.h"
 #include "WebEngineTestMain.h"
 #include "WindowTestKit.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,14 +54,19 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QPaintEngine>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QUrlQuery>
 
 #include <sqlite3.h>
+
+#include <climits>
 
 using AppRef = QSharedPointer<AppModel>;
 using FolderRef = QSharedPointer<FavoriteFolder>;
@@ -125,8 +135,12 @@ QStringList texts(const QWidget* root) {
     QStringList texts;
     for (const QWidget* widget : root->findChildren<QWidget*>()) {
         const auto* label = qobject_cast<const QLabel*>(widget);
+        const auto* elided = qobject_cast<const ElidedLabel*>(widget);
         const auto* button = qobject_cast<const QAbstractButton*>(widget);
-        const QString text = label ? label->text() : button ? button->text() : QString();
+        const QString text = label    ? label->text()
+                             : elided ? elided->text()
+                             : button ? button->text()
+                                      : QString();
         if (!text.isEmpty() && widget->isVisibleTo(root))
             texts.append(text);
     }
@@ -157,11 +171,110 @@ QStringList menuItems(const QMenu* menu) {
     return items;
 }
 
+// The colour a symbol is drawn in: that of its most opaque pixel.
+QColor symbolColor(const QLabel* symbol) {
+    const QImage image = symbol->pixmap().toImage();
+    QColor colour(Qt::transparent);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y).alpha() > colour.alpha())
+                colour = image.pixelColor(x, y);
+        }
+    }
+    return colour;
+}
+
 QStringList rowNames(const FavoritesView& view) {
     QStringList names;
     for (const FavoriteAppRowView* row : view.appsList()->rows())
         names.append(row->nameText());
     return names;
+}
+
+// A paint device that keeps the texts painted on it and draws nothing.
+class PaintedTexts : public QPaintDevice {
+public:
+    QStringList texts;
+    QPaintEngine* paintEngine() const override { return &m_engine; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override {
+        switch (metric) {
+        case PdmWidth:
+        case PdmHeight:
+            return 4000;
+        case PdmWidthMM:
+        case PdmHeightMM:
+            return 1000;
+        case PdmDepth:
+            return 32;
+        case PdmNumColors:
+            return INT_MAX;
+        case PdmDevicePixelRatio:
+            return 1;
+        case PdmDevicePixelRatioScaled:
+            return int(devicePixelRatioFScale());
+        default:
+            return 96;
+        }
+    }
+
+private:
+    class Engine : public QPaintEngine {
+    public:
+        explicit Engine(QStringList& texts)
+            : QPaintEngine(AllFeatures)
+            , m_texts(texts) {}
+        bool begin(QPaintDevice*) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState&) override {}
+        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
+        void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
+        void drawPath(const QPainterPath&) override {}
+        void drawTextItem(const QPointF&, const QTextItem& item) override { m_texts.append(item.text()); }
+        Type type() const override { return User; }
+
+    private:
+        QStringList& m_texts;
+    };
+    mutable Engine m_engine{texts};
+};
+
+// Every text laid out under root: painted (item views' rows included), held by
+// a label, shown as a tooltip, or listed in a picker or a menu.
+QStringList laidOutTexts(QWidget* root) {
+    PaintedTexts device;
+    {
+        QPainter painter(&device);
+        root->render(&painter);
+    }
+    QStringList texts = device.texts;
+    const QList<QWidget*> widgets = root->findChildren<QWidget*>() << root;
+    for (QWidget* widget : widgets) {
+        texts.append(widget->toolTip());
+        if (const auto* label = qobject_cast<QLabel*>(widget))
+            texts.append(label->text());
+        if (const auto* label = qobject_cast<ElidedLabel*>(widget))
+            texts.append(label->text());
+        if (const auto* label = qobject_cast<ClampedTextLabel*>(widget))
+            texts.append(label->text());
+        if (const auto* picker = qobject_cast<QComboBox*>(widget)) {
+            for (int i = 0; i < picker->count(); ++i)
+                texts << picker->itemText(i) << picker->itemData(i, Qt::ToolTipRole).toString();
+        }
+        if (const auto* list = qobject_cast<QListWidget*>(widget)) {
+            for (int i = 0; i < list->count(); ++i)
+                texts.append(list->item(i)->toolTip());
+        }
+        for (const QAction* action : widget->actions()) {
+            texts << action->text() << action->toolTip();
+            if (action->menu()) {
+                for (const QAction* item : action->menu()->actions())
+                    texts << item->text() << item->toolTip();
+            }
+        }
+    }
+    return texts;
 }
 
 } // namespace
@@ -702,7 +815,7 @@ private slots:
     }
     void description_showsCopiesAndTranslates() {
         QFETCH(QString, description);
-        AppRef app = storedApp(u"4"_s, QString(5000, u'N'));
+        AppRef app = storedApp(u"4"_s);
         auto view = showView(app);
         QVERIFY(!texts(view.get()).contains(u"Description"_s));
         app->setAppDescription(description);
@@ -714,11 +827,9 @@ private slots:
         if (description.size() <= AppDetailView::descriptionDisplayLimit) {
             QCOMPARE(shown, description);
         } else {
-            QCOMPARE(shown.size(), AppDetailView::descriptionDisplayLimit + 1);
+            QCOMPARE(UserCharacters::count(shown), AppDetailView::descriptionDisplayLimit + 1);
             QVERIFY(shown.endsWith(u"…"_s) && description.startsWith(shown.chopped(1)));
-            QVERIFY(!shown.chopped(1).back().isHighSurrogate());
         }
-        QCOMPARE(view->findChild<QLabel*>(u"appName"_s)->text().size(), AppDetailView::nameDisplayLimit + 1);
 
         QGuiApplication::clipboard()->setText(u"something else"_s);
         QTest::mouseClick(view->copyDescriptionButton(), Qt::LeftButton);
@@ -788,10 +899,14 @@ private slots:
         QVERIFY(!view->showsFavorite());
         view->favoritesService()->addToFavorites(u"7"_s, unfiltered, QString());
         QTRY_VERIFY(view->showsFavorite());
-        // Pressed for a favorite, the star opens the sheet all the same.
+        // Pressed for a favorite, the star opens the sheet, which says where the
+        // app is and offers no second adding.
         QTest::mouseClick(view->favoriteButton(), Qt::LeftButton);
-        QVERIFY(view->addToFavoritesSheet());
-        view->addToFavoritesSheet()->close();
+        AddToFavoritesSheet* sheet = view->addToFavoritesSheet();
+        QVERIFY(sheet);
+        QCOMPARE(sheet->alreadyFavoriteNotice()->text(), u"Already in “Unfiltered”"_s);
+        QVERIFY(sheet->alreadyFavoriteNotice()->isVisible() && !sheet->addButton()->isEnabled());
+        sheet->close();
         QTest::qWait(200);
         QVERIFY(!lookupAsked());
         QVERIFY(!isBusy(*view));
@@ -979,6 +1094,63 @@ private slots:
         QCOMPARE(view->findChild<QLabel*>(u"ratingValue"_s)->text(), u"4.0"_s);
     }
 
+    // A reload that fails gives the record back what it held, so no save made
+    // meanwhile or afterwards (another app selected) keeps the cleared fields.
+    void refetchDetails_failureKeepsWhatWasStored_data() {
+        QTest::addColumn<bool>("pageFails"); // else the lookup fails
+        QTest::addColumn<bool>("selectWhileLoading");
+        QTest::newRow("lookup fails, then another app selected") << false << false;
+        QTest::newRow("another app selected while the lookup waits, then it fails") << false << true;
+        QTest::newRow("page load breaks off, then another app selected") << true << false;
+    }
+    void refetchDetails_failureKeepsWhatWasStored() {
+        QFETCH(bool, pageFails);
+        QFETCH(bool, selectWhileLoading);
+        const QList<AppRef> apps = addApps({{u"First"_s}, {u"Second"_s}});
+        const AppRef first = apps[0];
+        first->setAppVersion(u"1.0"_s);
+        first->setRating(4.0);
+        first->setHasInAppPurchases(true);
+        first->setInAppPurchaseItems(QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}});
+        context().save();
+        FakeStore::Response lookup = FakeStore::htmlError(404);
+        if (pageFails) {
+            lookup.status = 200;
+            lookup.body = StoreDocuments::lookupDocument(1, {QJsonObject{{"version", "2.0"}}});
+            servePage(first->appleID(), FakeStore::Behaviour::Truncate);
+        }
+        lookup.delayMs = 500;
+        m_store->setResponse(u"/lookup?id="_s + first->appleID(), lookup);
+        ContentView& window = openWindow();
+        clickApp(window, u"First"_s);
+        ConsoleCapture console;
+        click(window.detailView()->reloadButton());
+        QTRY_VERIFY(window.detailView()->isLoadingDetails());
+        QVERIFY(!first->hasAppDescription() && !first->screenshotURLs()); // the view shows them gone
+        const auto failed = [&] {
+            return !console.linesStartingWith(u"❌ Error fetching details: "_s).isEmpty();
+        };
+        if (selectWhileLoading) {
+            clickApp(window, u"Second"_s);
+            QVERIFY(!failed());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(failed(), 15000);
+        if (!selectWhileLoading)
+            clickApp(window, u"Second"_s);
+        QTRY_VERIFY(console.contains(u"✅ Marked as viewed: Second"_s));
+        QCOMPARE(first->appDescription(), std::optional(u"An app."_s));
+        QVERIFY(first->detailsFetched());
+
+        // Nothing waits for a save: what the connection reads is what the file holds.
+        QVERIFY(!context().hasChanges());
+        QCOMPARE(m_container->database().queryInt64(
+                     "SELECT count(*) FROM AppModel WHERE appleID = '" + first->appleID().toUtf8() +
+                     "' AND appDescription = 'An app.' AND screenshotURLs LIKE '%shot.png%' AND "
+                     "inAppPurchaseItems LIKE '%Gem Pack%' AND appVersion = '1.0' AND rating = 4.0 AND "
+                     "hasInAppPurchases = 1 AND detailsFetched = 1"),
+                 1);
+    }
+
     // A fetch goes on when its view is gone, and leaves the record filled and
     // saved; a new view of the app shows the result.
     void fetch_outlivesItsView() {
@@ -1063,6 +1235,17 @@ private slots:
         QCOMPARE(rows[1]->ratingText(), u"4.7"_s);
         QCOMPARE(rows[1]->addedText(),
                  u"Added: "_s + QLocale().toString(QDate::currentDate(), u"MMM d, yyyy"_s));
+        // The category and price symbols are drawn in their texts' secondary colour.
+        const QColor secondary = SystemColors::secondary(rows[1]->palette());
+        for (const QString& mark : {u"category"_s, u"price"_s}) {
+            const auto* label = rows[1]->findChild<SymbolLabel*>(mark);
+            QCOMPARE(label->textView()->palette().color(QPalette::WindowText), secondary);
+            const QColor drawn = symbolColor(label->symbolView());
+            QVERIFY2(qAbs(drawn.red() - secondary.red()) + qAbs(drawn.green() - secondary.green()) +
+                             qAbs(drawn.blue() - secondary.blue()) + qAbs(drawn.alpha() - secondary.alpha()) <
+                         12,
+                     qPrintable(mark + u" symbol in "_s + drawn.name(QColor::HexArgb)));
+        }
 
         // A folder of unmatched favorites shows the empty state; "1 apps" for one.
         Kit::clickFolder(*view, u"Ghosts"_s);
@@ -1094,6 +1277,14 @@ private slots:
         QTest::mouseClick(newFolder->createButton(), Qt::LeftButton);
         QTRY_COMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Later"}));
         QCOMPARE(view->selectedFolder()->name(), unfiltered);
+        // A second folder of the same name cannot be made.
+        QTest::mouseClick(view->newFolderButton(), Qt::LeftButton);
+        newFolder = view->newFolderSheet();
+        QTRY_VERIFY(newFolder && newFolder->isVisible());
+        QTest::keyClicks(newFolder->nameField(), u"Later"_s);
+        QVERIFY(!newFolder->createButton()->isEnabled() && newFolder->takenNotice()->isVisible());
+        newFolder->close();
+        QTRY_VERIFY(!newFolder);
 
         QVERIFY(!Kit::openFolderMenu(*view, unfiltered));
         QMenu* menu = Kit::openFolderMenu(*view, u"Later"_s);
@@ -1175,6 +1366,89 @@ private slots:
             QTRY_COMPARE(Kit::folderNames(*view), QStringList{unfiltered});
             QVERIFY(!view->selectedFolder());
         }
+    }
+
+    // --- Hostile sizes ------------------------------------------------------------
+
+    // A feed's name, developer and category of 10 MiB each, in a folder named
+    // at length: every view lays out only their start, so none stalls on them,
+    // and the store keeps them whole.
+    void hostileSizes_viewsLayOutOnlyTheStart_data() {
+        QTest::addColumn<QString>("views");
+        QTest::newRow("collector box, list, categories, detail") << u"window"_s;
+        QTest::newRow("favorites browser with its menus") << u"browser"_s;
+        QTest::newRow("add sheet, new-folder sheet") << u"sheets"_s;
+    }
+    void hostileSizes_viewsLayOutOnlyTheStart() {
+        QFETCH(QString, views);
+        const QString name = u"Long name "_s.repeated(1 << 20);
+        const QString developer = u"Developer "_s.repeated(1 << 20);
+        // A folder name is typed, and a text field takes at most 32767 characters.
+        const QString folder = u"Folder "_s.repeated(4096);
+        // The console would print the name whole, many times.
+        const QtMessageHandler previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        const auto restore = qScopeGuard([previous] { qInstallMessageHandler(previous); });
+
+        auto app = SampleApps::make(u"66"_s, {name, developer, name});
+        app->setPriceLabel(developer);
+        context().insert(app);
+        FavoritesService service(context());
+        service.createFolder(folder);
+        service.addToFavorites(u"66"_s, folder, name);
+        context().save();
+
+        QStringList texts;
+        std::unique_ptr<QWidget> shown;
+        if (views == u"window") {
+            serveLookup(u"66"_s, {}, 3000); // the queue shows it meanwhile
+            ContentView& window = openWindow();
+            QTRY_VERIFY(window.collectorBox()->showsQueueProgress());
+            clickRow(window.appListView(), 0);
+            QTRY_VERIFY(window.findChild<AppDetailView*>());
+            texts = laidOutTexts(&window);
+            QVERIFY(texts.contains(UserCharacters::shortened(u"Processing 1/1: "_s + name)));
+        } else if (views == u"browser") {
+            auto browser = showBrowser();
+            Kit::clickFolder(*browser, Kit::folderNames(*browser).last());
+            QTest::mouseClick(browser->appsList()->rows().first(), Qt::LeftButton);
+            QVERIFY(browser->detailView());
+            Kit::openRowMenu(*browser, 0);
+            Kit::openFolderMenu(*browser, Kit::folderNames(*browser).last());
+            texts = laidOutTexts(browser.get());
+            shown = std::move(browser);
+        } else {
+            auto view = showView(app);
+            QTest::mouseClick(view->favoriteButton(), Qt::LeftButton);
+            QTest::mouseClick(view->addToFavoritesSheet()->newFolderButton(), Qt::LeftButton);
+            NewFolderSheet* newFolder = view->addToFavoritesSheet()->newFolderSheet();
+            QApplication::clipboard()->setText(folder);
+            QTest::keyClick(newFolder->nameField(), Qt::Key_V, Qt::ControlModifier);
+            QVERIFY(newFolder->takenNotice()->isVisible() && !newFolder->createButton()->isEnabled());
+            newFolder->nameField()->clear(); // typed, not from the store
+            texts = laidOutTexts(view.get()) + laidOutTexts(view->addToFavoritesSheet()) +
+                    laidOutTexts(newFolder);
+            QVERIFY(texts.contains(u"Already in “"_s + UserCharacters::shortened(folder) + u"”"_s));
+            shown = std::move(view);
+        }
+        // Held cut short, painted elided.
+        const QString start = UserCharacters::shortened(name);
+        QVERIFY(texts.contains(start));
+        QVERIFY(std::any_of(texts.begin(), texts.end(), [](const QString& text) {
+            return text.startsWith(u"Long name"_s) && text.endsWith(u"…"_s) && text.size() < 200;
+        }));
+        for (const QString& text : std::as_const(texts))
+            QVERIFY2(text.size() <= 2 * UserCharacters::displayLimit, qPrintable(text.left(80)));
+
+        // Only what is shown was cut.
+        QCOMPARE(app->name(), name);
+        shown.reset();
+        m_window.reset();
+        auto reopened = ModelContainer::open(m_dir->filePath(u"caldrin.sqlite"_s));
+        const auto stored =
+            reopened->mainContext().fetch<AppModel>(FetchDescriptor::equal("appleID", u"66"_s));
+        QCOMPARE(stored.value(0)->name(), name);
+        QCOMPARE(stored.value(0)->developerName(), developer);
     }
 };
 

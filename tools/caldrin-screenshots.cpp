@@ -10,6 +10,7 @@
 #include "AppModel.h"
 #include "AppRowView.h"
 #include "ContentView.h"
+#include "ExportController.h"
 #include "FakeStore.h"
 #include "FavoriteApp.h"
 #include "FavoriteAppRowView.h"
@@ -28,6 +29,7 @@
 #include "SymbolTable.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
+#include "TrayIcon.h"
 #include "WebEngineEnvironment.h"
 
 #include <QAbstractItemView>
@@ -36,6 +38,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -134,6 +137,7 @@ public:
         ok = detailViews() && ok;
         ok = favoritesBrowser() && ok;
         ok = mainWindow() && ok;
+        ok = exportDialog() && ok;
         return ok;
     }
 
@@ -267,7 +271,8 @@ private:
     }
 
     bool newFolder() {
-        auto* sheet = new NewFolderSheet([](const QString&) {}, &m_host);
+        auto* sheet = new NewFolderSheet(
+            m_container->mainContext(), [](const QString&) {}, &m_host);
         sheet->open();
         const bool empty = save(sheet, QStringLiteral("new-folder-empty"));
         sheet->nameField()->setText(QStringLiteral("Puzzle games"));
@@ -528,6 +533,7 @@ private:
             std::fprintf(stderr, "main window: images did not arrive in time\n");
         bool ok = save(&window, QStringLiteral("main-window")) && ready && loaded && window.detailView();
         ok = mainWindowFavorites(window) && ok;
+        ok = trayMenu(window) && ok;
         QLocale::setDefault(previous);
         return ok;
     }
@@ -552,6 +558,45 @@ private:
         const bool arrived = ok && imagesArrived(&window);
         ok = save(&window, QStringLiteral("main-window-favorites")) && ok && arrived;
         window.setSelectedTab(ContentTab::general);
+        return ok;
+    }
+
+    // ---- Export
+
+    // The window's "Export…" asks where to, with CSV or JSON to choose; shown
+    // in a documents folder that holds an earlier export.
+    bool exportDialog() {
+        const QString documents = m_scratch + QStringLiteral("/Documents");
+        QDir().mkpath(documents);
+        {
+            QFile earlier(documents + QStringLiteral("/caldrin-games.csv"));
+            if (earlier.open(QIODevice::WriteOnly))
+                earlier.write("appleID,name,developerName\r\n6502109,Chess Puzzles Daily,Moonbeam Games\r\n");
+        }
+        QFileDialog* dialog =
+            ExportController::makeFileDialog(&m_host, documents + QStringLiteral("/caldrin-apps.csv"));
+        // Qt's own dialog, the same on every desktop, rather than the platform's.
+        dialog->setOption(QFileDialog::DontUseNativeDialog);
+        dialog->resize(860, 460);
+        dialog->open();
+        const bool ok = save(dialog, QStringLiteral("export-dialog"));
+        dialog->close();
+        delete dialog;
+        return ok;
+    }
+
+    // The tray icon's menu while the window's collector runs. A virtual display
+    // has no tray to click, so the menu opens on its own.
+    bool trayMenu(ContentView& window) {
+        TrayIcon tray(
+            window, [&window] { window.show(); }, [] { return true; });
+        QMenu* menu = tray.menu();
+        menu->popup(window.mapToGlobal(QPoint(window.width() - 260, 40)));
+        const bool shown = waitUntil([&] { return menu->isVisible(); });
+        if (!shown)
+            std::fprintf(stderr, "tray menu: the menu did not open\n");
+        const bool ok = save(menu, QStringLiteral("tray-menu")) && shown;
+        menu->hide();
         return ok;
     }
 

@@ -24,9 +24,9 @@ void ConsoleCapture::handler(QtMsgType type, const QMessageLogContext& context, 
     const bool console = Console::isConsoleCategory(context.category);
     const bool fatal = Console::isFatalCategory(context.category);
     if (capture && (console || fatal)) {
-        {
+        if (console) {
             QMutexLocker locker(&capture->m_mutex);
-            (console ? capture->m_lines : capture->m_fatal).append(message);
+            capture->m_lines.append(message);
         }
         std::fprintf(console ? stdout : stderr, "%s\n", message.toUtf8().constData());
         std::fflush(stdout);
@@ -40,15 +40,9 @@ QStringList ConsoleCapture::lines() const {
     return m_lines;
 }
 
-QStringList ConsoleCapture::fatalLines() const {
-    QMutexLocker locker(&m_mutex);
-    return m_fatal;
-}
-
 void ConsoleCapture::clear() {
     QMutexLocker locker(&m_mutex);
     m_lines.clear();
-    m_fatal.clear();
 }
 
 QStringList ConsoleCapture::linesStartingWith(const QString& prefix) const {
@@ -60,15 +54,10 @@ QStringList ConsoleCapture::linesStartingWith(const QString& prefix) const {
     return result;
 }
 
-qsizetype ConsoleCapture::indexOf(const QString& line, qsizetype from) const {
-    return lines().indexOf(line, from);
-}
-
-bool ConsoleCapture::containsInOrder(const QStringList& expected) const {
-    const QStringList all = lines();
+bool ConsoleCapture::inOrder(const QStringList& lines, const QStringList& expected) {
     qsizetype position = 0;
     for (const QString& line : expected) {
-        position = all.indexOf(line, position);
+        position = lines.indexOf(line, position);
         if (position < 0)
             return false;
         ++position;

@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-// Records the console lines (and the fatal message) printed while it lives,
-// and echoes them to standard output so a failing test shows its trail.
+// Records the console lines printed while it lives, and echoes them (and the
+// fatal message) so a failing test shows its trail.
 // One capture at a time.
 class ConsoleCapture {
 public:
@@ -15,21 +15,18 @@ public:
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
 
     QStringList lines() const;
-    QStringList fatalLines() const;
     void clear();
     bool contains(const QString& line) const { return lines().contains(line); }
     // Lines that start with the prefix, in order.
     QStringList linesStartingWith(const QString& prefix) const;
-    // The index of the first line equal to `line` at or after `from`, or -1.
-    qsizetype indexOf(const QString& line, qsizetype from = 0) const;
     // True when every one of `expected` appears, in this order (others may lie between).
-    bool containsInOrder(const QStringList& expected) const;
+    bool containsInOrder(const QStringList& expected) const { return inOrder(lines(), expected); }
+    static bool inOrder(const QStringList& lines, const QStringList& expected);
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
 
     mutable QMutex m_mutex;
     QStringList m_lines;
-    QStringList m_fatal;
     QtMessageHandler m_previous = nullptr;
 };

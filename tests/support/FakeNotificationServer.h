@@ -7,7 +7,8 @@
 #include <QVariantMap>
 
 // A notification server on its own connection to the session bus, recording
-// every Notify call, so tests can check what the program posted.
+// every Notify call, so tests can check what the program posted, and sending
+// the signals of a click or an expiry.
 class FakeNotificationServer : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
@@ -33,6 +34,10 @@ public:
     void stop();
 
     QList<Notification> notifications() const { return m_notifications; }
+    // As a click on the notification (or one of its buttons) would.
+    void invokeAction(uint id, const QString& actionKey) { emit ActionInvoked(id, actionKey); }
+    // As the notification's expiry would.
+    void expire(uint id) { emit NotificationClosed(id, 1); }
     int permissionQueries() const { return m_queries; }
 
 public slots:

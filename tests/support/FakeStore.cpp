@@ -195,8 +195,8 @@ void FakeStore::send(QTcpSocket* socket, const Response& response) {
         socket->abort();
         return;
     }
-    const qsizetype announced =
-        response.behaviour == Behaviour::Normal ? response.body.size() : response.body.size() + 4096;
+    const bool whole = response.behaviour == Behaviour::Normal || response.behaviour == Behaviour::Trickle;
+    const qsizetype announced = whole ? response.body.size() : response.body.size() + 4096;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " " +
                       reasonPhrase(response.status) + "\r\nContent-Type: " + response.contentType + "\r\n";
     if (response.announceLength)
@@ -219,6 +219,24 @@ void FakeStore::send(QTcpSocket* socket, const Response& response) {
         socket->flush();
         m_stalled.append(socket);
         break;
+    case Behaviour::Trickle: {
+        socket->write(head);
+        socket->flush();
+        m_stalled.append(socket);
+        auto* timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket, timer, body = response.body]() mutable {
+            if (body.isEmpty()) {
+                timer->stop();
+                socket->disconnectFromHost();
+                return;
+            }
+            socket->write(body.left(1));
+            socket->flush();
+            body.remove(0, 1);
+        });
+        timer->start(response.trickleIntervalMs);
+        break;
+    }
     case Behaviour::Close:
         break;
     }

@@ -30,6 +30,7 @@ public:
         Stall,    // headers and half the body, then silence until the client gives up
         Truncate, // announces more bytes than it sends, then closes
         Close,    // closes the connection without answering
+        Trickle,  // headers, then one byte of the body every trickleIntervalMs
     };
     struct Response {
         int status = 200;
@@ -37,6 +38,7 @@ public:
         QByteArray body;
         Behaviour behaviour = Behaviour::Normal;
         int delayMs = 0; // wait before answering
+        int trickleIntervalMs = 100;
         // Extra header lines, for example {"Location", "/elsewhere"} for a redirect.
         QList<QPair<QByteArray, QByteArray>> headers;
         // Without Content-Length the body runs until the connection closes.

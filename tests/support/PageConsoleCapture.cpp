@@ -34,7 +34,3 @@ void PageConsoleCapture::handler(QtMsgType type, const QMessageLogContext& conte
 QStringList PageConsoleCapture::lines() const {
     return m_lines;
 }
-
-void PageConsoleCapture::clear() {
-    m_lines.clear();
-}

@@ -15,7 +15,6 @@ public:
     PageConsoleCapture& operator=(const PageConsoleCapture&) = delete;
 
     QStringList lines() const;
-    void clear();
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);

@@ -1,6 +1,6 @@
 #include "PrivateSessionBus.h"
 
-#include <QtGlobal>
+#include <QByteArray>
 
 #include <csignal>
 #include <cstdio>
@@ -31,10 +31,8 @@ PrivateSessionBus::PrivateSessionBus() {
     char buffer[512];
     const ssize_t size = read(pipeFds[0], buffer, sizeof buffer - 1);
     close(pipeFds[0]);
-    if (size > 0) {
-        m_address = QByteArray(buffer, static_cast<qsizetype>(size)).trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_address);
-    }
+    if (size > 0)
+        qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray(buffer, static_cast<qsizetype>(size)).trimmed());
 }
 
 PrivateSessionBus::~PrivateSessionBus() {

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QByteArray>
-
 // Gives the test program a session bus of its own: starts a private
 // dbus-daemon and points DBUS_SESSION_BUS_ADDRESS at it (programs it starts
 // inherit it). Test programs run side by side, and two fake notification
@@ -14,9 +12,6 @@ public:
     PrivateSessionBus(const PrivateSessionBus&) = delete;
     PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
 
-    QByteArray address() const { return m_address; }
-
 private:
     long m_pid = 0;
-    QByteArray m_address;
 };

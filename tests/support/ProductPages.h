@@ -22,10 +22,9 @@ inline FakeStore::Response html(const QByteArray& document) {
 
 // An address of the store's numbered image servers for one picture of one
 // screenshot: `identifier` picks the screenshot, `size` is "<width>x<height>".
-inline QString imageAddress(const QString& folder, int identifier, const QString& size,
-                            const QString& file = QStringLiteral("Screen.png")) {
-    return QStringLiteral("https://is2-ssl.mzstatic.com/image/thumb/%1/v4/0a/1b/2c/%2/%3/%4bb.png")
-        .arg(folder, QString::asprintf("%08x-4e2f-4a1b-9c3d-5e6f7a8b9c0d", 0x1000 + identifier), file, size);
+inline QString imageAddress(const QString& folder, int identifier, const QString& size) {
+    return QStringLiteral("https://is2-ssl.mzstatic.com/image/thumb/%1/v4/0a/1b/2c/%2/Screen.png/%3bb.png")
+        .arg(folder, QString::asprintf("%08x-4e2f-4a1b-9c3d-5e6f7a8b9c0d", 0x1000 + identifier), size);
 }
 
 // A product page whose scripts find one screenshot, one purchase ("Gem Pack",
