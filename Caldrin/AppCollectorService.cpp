@@ -117,7 +117,11 @@ QCoro::Task<> AppCollectorService::fetchNewApps() {
                 ++added;
                 newApps.append(app);
             }
-            m_modelContext.save();
+            // The wait for the disk happens off the main thread.
+            QCoro::Task<> saving = m_modelContext.saveAsync();
+            co_await saving;
+            if (!self)
+                co_return;
             savedApps = newApps;
             Console::print(QStringLiteral("💾 Saved batch %1 - Total saved: %2").arg(batch + 1).arg(added));
             QCoro::Task<> pause = QCoro::sleepFor(m_timing.batchPause);

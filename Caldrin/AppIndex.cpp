@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QtConcurrent/QtConcurrentRun>
+#include <QThread>
 
 #include <algorithm>
 #include <cstring>
@@ -45,6 +46,26 @@ void appendFolded(QByteArray& out, QByteArrayView utf8) {
         appendFoldedAscii(out, utf8.data(), utf8.size());
     else
         out += AppIndex::searchKey(QString::fromUtf8(utf8));
+}
+
+// The first place of the key in [at, end), or null. The library's memmem
+// prepares a table on every call, and a keystroke calls it once per hit, a
+// million times for a common letter; a search for the key's first byte with
+// memchr, checked by memcmp, needs no preparation.
+const char* findKey(const char* at, const char* end, const QByteArray& key) {
+    const auto length = static_cast<size_t>(key.size());
+    if (length == 0)
+        return at;
+    const char* key0 = key.constData();
+    while (static_cast<size_t>(end - at) >= length) {
+        at = static_cast<const char*>(memchr(at, key0[0], static_cast<size_t>(end - at) - length + 1));
+        if (!at)
+            return nullptr;
+        if (memcmp(at + 1, key0 + 1, length - 1) == 0)
+            return at;
+        ++at;
+    }
+    return nullptr;
 }
 
 qint64 storedDate(const QDateTime& date) {
@@ -160,6 +181,7 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     data->order.resize(data->pk.size());
     for (Slot slot = 0; slot < data->order.size(); ++slot)
         data->order[slot] = slot;
+    data->reserveHeadroom();
     return {data, {}};
 }
 
@@ -209,6 +231,22 @@ AppIndex::Slot AppIndex::Data::append(qint64 pk, qint64 date, int categoryId, bo
     if (!viewed)
         ++count.unviewed;
     return slot;
+}
+
+void AppIndex::Data::reserveHeadroom() {
+    // Room for the apps of many collection runs, made here (off the main
+    // thread when loading): growing a vector of a million entries copies it,
+    // which would stall the window at some later batch.
+    const size_t size = pk.size();
+    const size_t room = size + std::max<size_t>(4096, size / 32);
+    for (auto* column : {&releaseDate, &pk})
+        column->reserve(room);
+    category.reserve(room);
+    flags.reserve(room);
+    textEnd.reserve(room);
+    order.reserve(room);
+    text.reserve(text.size() + (room - size) * 64);
+    slotByPk.dense.reserve(slotByPk.dense.size() + (room - size));
 }
 
 int AppIndex::Data::categoryIdFor(const QString& name) {
@@ -288,49 +326,68 @@ QByteArray AppIndex::searchText(const AppModel& app) {
 
 bool AppIndex::matches(Slot slot, const QByteArray& key) const {
     const QByteArrayView text = m_data->textOf(slot);
-    return memmem(text.data(), static_cast<size_t>(text.size()), key.constData(),
-                  static_cast<size_t>(key.size())) != nullptr;
+    return findKey(text.data(), text.data() + text.size(), key) != nullptr;
 }
 
-void AppIndex::findMatches(const QByteArray& key, std::vector<quint8>& flags) const {
-    const Data& data = *m_data;
-    flags.assign(data.pk.size(), 0);
-    if (data.pk.empty())
-        return;
-    // One pass over all the text; each hit marks its slot and the search goes on
-    // after that slot's text. Removed and moved slots hold only 0xFF here.
-    const char* base = data.text.data();
-    const size_t size = data.text.size();
-    const std::vector<quint32>& ends = data.textEnd;
-    const size_t slotTotal = ends.size();
-    size_t position = 0;
-    size_t slot = 0;
-    while (position < size) {
-        const void* hit =
-            memmem(base + position, size - position, key.constData(), static_cast<size_t>(key.size()));
+namespace {
+
+// Marks the slots from `first` to before `last` whose text holds the key: one
+// pass over their text, each hit marking its slot, the search going on after
+// that slot's text. Removed and moved slots hold only 0xFF here, which no key
+// holds, so no hit spans two slots.
+void scanText(const std::vector<char>& text, const std::vector<quint32>& ends, const QByteArray& key,
+              size_t first, size_t last, std::vector<quint8>& flags) {
+    const char* base = text.data();
+    size_t position = first == 0 ? 0 : ends[first - 1];
+    const size_t stop = ends[last - 1];
+    size_t slot = first;
+    while (position < stop) {
+        const char* hit = findKey(base + position, base + stop, key);
         if (!hit)
             break;
-        const auto at = static_cast<quint32>(static_cast<const char*>(hit) - base);
+        const auto at = static_cast<quint32>(hit - base);
         // The first slot whose text ends after the hit: gallop from the last one,
         // as hits come in text order.
         size_t low = slot;
         size_t high = slot;
         size_t step = 1;
-        while (high < slotTotal && ends[high] <= at) {
+        while (high < last && ends[high] <= at) {
             low = high + 1;
             high += step;
             step *= 2;
         }
         slot = static_cast<size_t>(
             std::upper_bound(ends.begin() + static_cast<qsizetype>(low),
-                             ends.begin() + static_cast<qsizetype>(std::min(high + 1, slotTotal)), at) -
+                             ends.begin() + static_cast<qsizetype>(std::min(high + 1, last)), at) -
             ends.begin());
         flags[slot] = 1;
         position = ends[slot];
     }
+}
+
+} // namespace
+
+void AppIndex::findMatches(const QByteArray& key, std::vector<quint8>& flags) const {
+    const Data& data = *m_data;
+    flags.assign(data.pk.size(), 0);
+    const size_t slotTotal = data.textEnd.size();
+    if (slotTotal == 0)
+        return;
+    // A large index is searched in two halves at once, one of them on a worker
+    // thread: each keystroke scans all the text. The halves mark apart slots.
+    constexpr size_t kSplitFrom = 100'000;
+    if (slotTotal < kSplitFrom || QThread::idealThreadCount() < 2) {
+        scanText(data.text, data.textEnd, key, 0, slotTotal, flags);
+    } else {
+        const size_t half = slotTotal / 2;
+        QFuture<void> other = QtConcurrent::run([&data, &key, &flags, half, slotTotal] {
+            scanText(data.text, data.textEnd, key, half, slotTotal, flags);
+        });
+        scanText(data.text, data.textEnd, key, 0, half, flags);
+        other.waitForFinished();
+    }
     for (auto it = data.movedText.cbegin(); it != data.movedText.cend(); ++it) {
-        if (memmem(it->constData(), static_cast<size_t>(it->size()), key.constData(),
-                   static_cast<size_t>(key.size())))
+        if (findKey(it->constData(), it->constData() + it->size(), key))
             flags[it.key()] = 1;
     }
 }
@@ -417,6 +474,7 @@ void AppIndex::processPendingChanges() {
         delta.categoriesChanged = true;
     }
     std::vector<Slot> toOrder;
+    const auto firstNewSlot = static_cast<Slot>(slotBound());
     takeKnownKeys(toOrder);
     bool anyRemoved = false;
     // Removals first: a new record may have taken the key of a removed one.
@@ -441,7 +499,7 @@ void AppIndex::processPendingChanges() {
             delta.touched.push_back(static_cast<Slot>(slotBound() - 1));
         }
     }
-    reorder(toOrder, anyRemoved);
+    reorder(toOrder, anyRemoved, firstNewSlot);
     if (!delta.touched.empty())
         delta.categoriesChanged = true;
     const qsizetype dead = slotBound() - static_cast<qsizetype>(m_data->order.size());
@@ -547,24 +605,36 @@ bool AppIndex::updateSlot(Slot slot, const AppModel& app, std::vector<Slot>& toO
     return touched;
 }
 
-void AppIndex::reorder(std::vector<Slot>& toOrder, bool anyRemoved) {
+void AppIndex::reorder(std::vector<Slot>& toOrder, bool anyRemoved, Slot firstNewSlot) {
     Data& data = *m_data;
     if (toOrder.empty() && !anyRemoved)
         return;
-    // Slots marked kReordering are taken out in one pass; those to be placed
-    // again are merged back in one more. A handful of slots costs two passes
-    // over the list, which is cheaper than shifting it once per slot.
-    std::erase_if(data.order, [&data](Slot slot) { return data.flags[slot] & kReordering; });
+    // Slots marked kReordering are taken out in one pass, unless all of them
+    // are new (a collection batch), which are in no list yet.
+    const bool anyListed =
+        anyRemoved || std::any_of(toOrder.cbegin(), toOrder.cend(),
+                                  [firstNewSlot](Slot slot) { return slot < firstNewSlot; });
+    if (anyListed)
+        std::erase_if(data.order, [&data](Slot slot) { return data.flags[slot] & kReordering; });
     std::erase_if(toOrder, [&data](Slot slot) { return !(data.flags[slot] & kLive); });
     for (const Slot slot : toOrder)
         data.flags[slot] &= ~kReordering;
     std::sort(toOrder.begin(), toOrder.end(), [this](Slot a, Slot b) { return before(a, b); });
-    if (!toOrder.empty()) {
-        std::vector<Slot> merged;
-        merged.reserve(data.order.size() + toOrder.size());
-        std::merge(data.order.begin(), data.order.end(), toOrder.begin(), toOrder.end(),
-                   std::back_inserter(merged), [this](Slot a, Slot b) { return before(a, b); });
-        data.order = std::move(merged);
+    if (toOrder.empty())
+        return;
+    // The slots to place go in from the back, each stretch of the list between
+    // two of them moved once, in place: a batch costs one move of the list
+    // behind its first place, not a new list.
+    const auto less = [this](Slot a, Slot b) { return before(a, b); };
+    const size_t listed = data.order.size();
+    data.order.resize(listed + toOrder.size());
+    auto write = data.order.end();
+    auto end = data.order.begin() + static_cast<std::ptrdiff_t>(listed);
+    for (auto slot = toOrder.rbegin(); slot != toOrder.rend(); ++slot) {
+        const auto place = std::upper_bound(data.order.begin(), end, *slot, less);
+        write = std::move_backward(place, end, write);
+        *--write = *slot;
+        end = place;
     }
     toOrder.clear();
 }
@@ -616,6 +686,7 @@ void AppIndex::compact() {
     data->order.resize(data->pk.size());
     for (Slot slot = 0; slot < data->order.size(); ++slot)
         data->order[slot] = slot;
+    data->reserveHeadroom();
     m_data = std::move(data);
     m_unsaved = std::move(unsaved);
     m_slotByUnsaved.clear();

@@ -149,6 +149,7 @@ private:
         std::vector<CategoryCount> categoryCounts; // by id
 
         Slot append(qint64 pk, qint64 releaseDate, int category, bool viewed, const QByteArray& searchText);
+        void reserveHeadroom();
         int categoryIdFor(const QString& name);
         QByteArrayView textOf(Slot slot) const;
     };
@@ -171,7 +172,8 @@ private:
     void addSlot(const QSharedPointer<AppModel>& app, std::vector<Slot>& toOrder);
     bool updateSlot(Slot slot, const AppModel& app, std::vector<Slot>& toOrder);
     void takeKnownKeys(std::vector<Slot>& toOrder);
-    void reorder(std::vector<Slot>& toOrder, bool anyRemoved);
+    // Slots from firstNewSlot on were added by this batch and are in no list yet.
+    void reorder(std::vector<Slot>& toOrder, bool anyRemoved, Slot firstNewSlot);
     bool before(Slot a, Slot b) const;
     qint64 tieKey(Slot slot) const;
     void adjustCounts(Slot slot, int sign);

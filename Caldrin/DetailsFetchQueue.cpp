@@ -215,7 +215,9 @@ QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
         }
 
         app->setDetailsFetched(true);
-        m_modelContext.save();
+        // The wait for the disk happens off the main thread.
+        QCoro::Task<> saving = m_modelContext.saveAsync();
+        co_await saving;
     } catch (const std::exception& error) {
         failure = ErrorText::describe(error);
     } catch (...) {

@@ -7,9 +7,18 @@
 #include "SqliteStatement.h"
 #include "StoreError.h"
 
+#include <QFileInfo>
+#include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QThread>
 
+#include <qcoro/qcorofuture.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,18 +36,65 @@ void requireColumn(const QByteArrayList& allowed, const QByteArray& field, const
                          SQLITE_OK);
 }
 
+// Log frames after which a checkpoint starts (SQLite's own default threshold).
+constexpr int kCheckpointFrames = 1000;
+// Records not yet in the database sort after every stored one, in insertion order.
+constexpr qint64 kUnsavedKeyBase = qint64(1) << 62;
+
+QByteArray keyList(const QList<qint64>& keys) {
+    QByteArray list;
+    for (const qint64 key : keys)
+        list += (list.isEmpty() ? "" : ", ") + QByteArray::number(key);
+    return list;
+}
+
 } // namespace
 
 ModelContext::ModelContext(SqliteDatabase& database, QObject* parent)
     : QObject(parent)
-    , m_database(database) {}
+    , m_database(database) {
+    if (!m_database.isOpen())
+        return;
+    m_database.setBusyTimeout(kLockWaitMs);
+    try {
+        QString mode;
+        {
+            SqliteStatement statement(m_database, "PRAGMA journal_mode");
+            if (statement.step())
+                mode = statement.text(0);
+        }
+        const char* file = sqlite3_db_filename(m_database.handle(), "main");
+        if (mode.compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0 && file && *file) {
+            // The commit's own fsync would keep every caller waiting on the
+            // thread that commits; the context syncs the log itself instead,
+            // before any save reports success.
+            m_database.exec("PRAGMA synchronous = NORMAL");
+            m_logPath = QByteArray(sqlite3_filename_wal(file));
+            m_folderPath = QFile::encodeName(QFileInfo(QString::fromUtf8(file)).absolutePath());
+            m_syncsLog = true;
+            sqlite3_wal_hook(m_database.handle(), &ModelContext::walCommitted, this);
+        }
+    } catch (const StoreError&) {
+        // Left to the engine: every commit synced by it.
+    }
+}
 
 ModelContext::~ModelContext() {
+    m_checkpoint.waitForFinished();
+    if (m_syncsLog && m_database.isOpen())
+        sqlite3_wal_autocheckpoint(m_database.handle(), kCheckpointFrames);
     // Unsaved changes die with the context, as they would with the process; the
     // open transaction is rolled back rather than half-written.
     if (m_database.inTransaction()) {
         try {
             m_database.exec("ROLLBACK");
+        } catch (const StoreError&) {
+        }
+    }
+    if (m_syncsLog && m_database.isOpen()) {
+        // Whoever uses the connection next gets commits synced by the engine again.
+        try {
+            m_database.exec("PRAGMA synchronous = FULL");
         } catch (const StoreError&) {
         }
     }
@@ -85,7 +141,8 @@ QList<QSharedPointer<PersistentRecord>>
 ModelContext::fetchRecordsWhere(const RecordTable& table, const QByteArray& condition, const Binder& bind,
                                 const QByteArray& orderBy, std::optional<qint64> limit) {
     Q_ASSERT(QThread::currentThread() == thread());
-    flush();
+    if (!writeForQuery())
+        return overlayFetch(table, condition, bind, orderBy, limit);
     QByteArray sql = "SELECT pk, " + table.selectList + " FROM " + table.table;
     if (!condition.isEmpty())
         sql += " WHERE " + condition;
@@ -105,17 +162,154 @@ ModelContext::fetchRecordsWhere(const RecordTable& table, const QByteArray& cond
 
 qint64 ModelContext::countRecords(const RecordTable& table, const FetchDescriptor& descriptor) {
     Q_ASSERT(QThread::currentThread() == thread());
-    flush();
-    QByteArray sql = "SELECT count(*) FROM " + table.table;
+    QByteArray condition;
     if (descriptor.predicate) {
         requireColumn(table.textColumns, descriptor.predicate->field, table);
-        sql += " WHERE " + descriptor.predicate->field + " = ?";
+        condition = descriptor.predicate->field + " = ?";
     }
-    SqliteStatement& statement = m_database.cached(sql);
-    StatementReset reset(statement);
+    const QString value = descriptor.predicate ? descriptor.predicate->value : QString();
+    Binder bind;
     if (descriptor.predicate)
-        statement.bind(1, descriptor.predicate->value);
+        bind = [&value](SqliteStatement& statement) { statement.bind(1, value); };
+    if (!writeForQuery())
+        return overlayCount(table, condition, bind);
+    SqliteStatement& statement = m_database.cached("SELECT count(*) FROM " + table.table +
+                                                   (condition.isEmpty() ? "" : " WHERE " + condition));
+    StatementReset reset(statement);
+    if (bind)
+        bind(statement);
     return statement.step() ? statement.int64(0) : 0;
+}
+
+bool ModelContext::writeForQuery() {
+    const bool work = m_needsReplay || std::any_of(m_pending.cbegin(), m_pending.cend(),
+                                                   [](const auto& record) { return record->m_needsFlush; });
+    if (!work)
+        return true;
+    if (m_writesBlocked)
+        return false; // tried already; the next save tries again
+    try {
+        flush();
+        return true;
+    } catch (const StoreError&) {
+        // Locked by another connection, or the disk refuses: the query answers
+        // from what is committed and what is pending in memory.
+        m_writesBlocked = true;
+        return false;
+    }
+}
+
+QList<QSharedPointer<PersistentRecord>> ModelContext::pendingOf(RecordKind kind) const {
+    QList<QSharedPointer<PersistentRecord>> records;
+    for (const auto& record : m_pending) {
+        if (record->kind() == kind)
+            records.append(record);
+    }
+    return records;
+}
+
+QByteArray ModelContext::loadOverlay(const RecordTable& table,
+                                     const QList<QSharedPointer<PersistentRecord>>& records) {
+    // A table of the temporary database, which needs no lock on the store: the
+    // records' present values, where the query's own condition and order apply.
+    const QByteArray overlay = "caldrin_overlay_" + table.table;
+    const QByteArray columns = "pk, " + table.columns.join(", ");
+    m_database.exec("CREATE TEMP TABLE IF NOT EXISTS " + overlay + " AS SELECT " + columns + " FROM main." +
+                    table.table + " WHERE 0");
+    m_database.exec("DELETE FROM temp." + overlay);
+    SqliteStatement& insert =
+        m_database.cached("INSERT INTO temp." + overlay + " (" + table.columns.join(", ") + ", pk) VALUES (" +
+                          placeholders(table.columns.size() + 1) + ")");
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        StatementReset reset(insert);
+        const PersistentRecord& record = *records.at(i);
+        table.bind(record, insert);
+        insert.bind(static_cast<int>(table.columns.size()) + 1,
+                    record.m_rowId != 0 ? record.m_rowId : kUnsavedKeyBase + i);
+        insert.run();
+    }
+    return "temp." + overlay;
+}
+
+QList<QSharedPointer<PersistentRecord>>
+ModelContext::overlayFetch(const RecordTable& table, const QByteArray& condition, const Binder& bind,
+                           const QByteArray& orderBy, std::optional<qint64> limit) {
+    const auto pending = pendingOf(table.kind);
+    QList<qint64> changed;
+    QList<QSharedPointer<PersistentRecord>> candidates;
+    for (const auto& record : pending) {
+        if (record->m_committedInDb)
+            changed.append(record->m_rowId);
+        if (!record->m_deleted)
+            candidates.append(record);
+    }
+    const QByteArray order = " ORDER BY " + (orderBy.isEmpty() ? QByteArray() : orderBy + ", ") + "pk ASC" +
+                             (limit ? " LIMIT " + QByteArray::number(*limit) : QByteArray());
+    // The committed rows that no pending change touches, as the query has them...
+    if (!m_bulkDeletes.contains(table.table)) {
+        QByteArrayList where;
+        if (!condition.isEmpty())
+            where.append("(" + condition + ")");
+        if (!changed.isEmpty())
+            where.append("pk NOT IN (" + keyList(changed) + ")");
+        SqliteStatement statement(m_database, "SELECT pk, " + table.selectList + " FROM main." + table.table +
+                                                  (where.isEmpty() ? "" : " WHERE " + where.join(" AND ")) +
+                                                  order);
+        if (bind)
+            bind(statement);
+        while (statement.step())
+            candidates.append(materialize(table, statement));
+    }
+    if (pending.isEmpty())
+        return candidates;
+    // ... and the pending records, chosen and ordered together with them.
+    const QByteArray overlay = loadOverlay(table, candidates);
+    QHash<qint64, QSharedPointer<PersistentRecord>> byKey;
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        const auto& record = candidates.at(i);
+        byKey.insert(record->m_rowId != 0 ? record->m_rowId : kUnsavedKeyBase + i, record);
+    }
+    SqliteStatement statement(m_database, "SELECT pk FROM " + overlay +
+                                              (condition.isEmpty() ? "" : " WHERE " + condition) + order);
+    if (bind)
+        bind(statement);
+    QList<QSharedPointer<PersistentRecord>> records;
+    while (statement.step()) {
+        if (const auto record = byKey.value(statement.int64(0)))
+            records.append(record);
+    }
+    return records;
+}
+
+qint64 ModelContext::overlayCount(const RecordTable& table, const QByteArray& condition, const Binder& bind) {
+    QList<qint64> changed;
+    QList<QSharedPointer<PersistentRecord>> live;
+    for (const auto& record : pendingOf(table.kind)) {
+        if (record->m_committedInDb)
+            changed.append(record->m_rowId);
+        if (!record->m_deleted)
+            live.append(record);
+    }
+    qint64 count = 0;
+    if (!m_bulkDeletes.contains(table.table)) {
+        QByteArrayList where;
+        if (!condition.isEmpty())
+            where.append("(" + condition + ")");
+        if (!changed.isEmpty())
+            where.append("pk NOT IN (" + keyList(changed) + ")");
+        SqliteStatement statement(m_database, "SELECT count(*) FROM main." + table.table +
+                                                  (where.isEmpty() ? "" : " WHERE " + where.join(" AND ")));
+        if (bind)
+            bind(statement);
+        count = statement.step() ? statement.int64(0) : 0;
+    }
+    if (live.isEmpty())
+        return count;
+    SqliteStatement statement(m_database, "SELECT count(*) FROM " + loadOverlay(table, live) +
+                                              (condition.isEmpty() ? "" : " WHERE " + condition));
+    if (bind)
+        bind(statement);
+    return count + (statement.step() ? statement.int64(0) : 0);
 }
 
 QSharedPointer<PersistentRecord> ModelContext::recordWithId(const RecordTable& table, qint64 id) {
@@ -401,18 +595,21 @@ void ModelContext::rollback() {
     m_needsReplay = !m_bulkDeletes.isEmpty();
 }
 
-void ModelContext::save() {
+bool ModelContext::commitPending() {
     Q_ASSERT(QThread::currentThread() == thread());
     if (!hasChanges() && !m_database.inTransaction())
-        return;
+        return false;
     try {
         flush();
         if (m_database.inTransaction())
             m_database.exec("COMMIT");
     } catch (const StoreError&) {
         rollback();
+        // Queries answer from memory until the next save, without waiting.
+        m_writesBlocked = true;
         throw;
     }
+    m_writesBlocked = false;
     const auto saved = std::exchange(m_pending, {});
     m_bulkDeletes.clear();
     for (const auto& record : saved) {
@@ -424,7 +621,87 @@ void ModelContext::save() {
             record->m_context.clear();
         }
     }
+    if (m_checkpointWanted)
+        startCheckpoint();
     emit didSave();
+    return true;
+}
+
+void ModelContext::save() {
+    if (!commitPending() || !m_syncsLog)
+        return;
+    if (const int error = syncToDisk(m_logPath, m_folderSynced ? QByteArray() : m_folderPath); error != 0)
+        throwSyncError(error);
+    m_folderSynced = true;
+}
+
+QCoro::Task<> ModelContext::saveAsync() {
+    if (!commitPending() || !m_syncsLog)
+        co_return;
+    const QByteArray log = m_logPath;
+    const QByteArray folder = m_folderSynced ? QByteArray() : m_folderPath;
+    QPointer<ModelContext> self(this);
+    // Named, not a temporary inside the co_await: g++ 12 destroys such
+    // temporaries twice.
+    const QFuture<int> syncing = QtConcurrent::run([log, folder] { return syncToDisk(log, folder); });
+    const int error = co_await syncing;
+    if (!self)
+        co_return;
+    if (error != 0)
+        throwSyncError(error);
+    m_folderSynced = true;
+}
+
+int ModelContext::syncToDisk(const QByteArray& log, const QByteArray& folder) {
+    for (const bool isLog : {true, false}) {
+        const QByteArray& path = isLog ? log : folder;
+        if (path.isEmpty())
+            continue;
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        // The log's data as the engine syncs it; the folder, that the log's name is kept.
+        const int rc = isLog ? ::fdatasync(fd) : ::fsync(fd);
+        const int error = rc == 0 ? 0 : errno;
+        ::close(fd);
+        if (error != 0)
+            return error;
+    }
+    return 0;
+}
+
+void ModelContext::throwSyncError(int error) {
+    // Committed, but not known to be on the disk: not reported as saved.
+    throw StoreError(QStringLiteral("the saved changes could not be written to the disk: %1")
+                         .arg(QString::fromLocal8Bit(strerror(error))),
+                     SQLITE_IOERR);
+}
+
+int ModelContext::walCommitted(void* context, sqlite3*, const char*, int frames) {
+    // Called inside the commit, where the connection must not be used.
+    if (frames >= kCheckpointFrames)
+        static_cast<ModelContext*>(context)->m_checkpointWanted = true;
+    return SQLITE_OK;
+}
+
+void ModelContext::startCheckpoint() {
+    if (m_checkpoint.isValid() && !m_checkpoint.isFinished())
+        return; // asked again by a later commit
+    m_checkpointWanted = false;
+    const QByteArray path = m_database.path().toUtf8();
+    // A connection of its own on a worker thread: copying the log into the
+    // store and syncing it takes long, and the main connection goes on
+    // reading and committing meanwhile (a passive checkpoint waits for no one).
+    m_checkpoint = QtConcurrent::run([path] {
+        try {
+            SqliteDatabase checkpointer;
+            checkpointer.open(QString::fromUtf8(path));
+            checkpointer.setBusyTimeout(1000);
+            checkpointer.exec("PRAGMA wal_checkpoint(PASSIVE)");
+        } catch (const StoreError&) {
+            // Tried again after a later commit.
+        }
+    });
 }
 
 std::optional<QString> ModelContext::loadAppDescription(qint64 id) {

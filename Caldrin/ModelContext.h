@@ -4,15 +4,19 @@
 #include "PersistentRecord.h"
 #include "RecordTable.h"
 
+#include <QFuture>
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSharedPointer>
 #include <QWeakPointer>
 
+#include <qcoro/qcorotask.h>
+
 #include <functional>
 #include <optional>
 
+struct sqlite3;
 class SqliteDatabase;
 class SqliteStatement;
 
@@ -23,8 +27,20 @@ class SqliteStatement;
 // transaction, so every query, including the hand-written ones of the window's
 // list, sees them; save() commits that transaction. When a write or the commit
 // fails, the transaction is rolled back and the changes stay pending, to be
-// written again by the next query or save. Nothing pending is ever lost to a
-// failure, and a process killed mid-save leaves the last commit intact.
+// written again by the next save. Nothing pending is ever lost to a failure,
+// and a process killed mid-save leaves the last commit intact.
+//
+// While another connection holds the write lock, the main thread waits for it
+// at most kLockWaitMs per attempt. A query whose pending changes cannot be
+// written (or after a failed save) answers from what is committed with the
+// pending changes laid over it in memory, and queries do not try to write
+// again until the next save does.
+//
+// A save returns, or its awaitable form resumes, only once the commit is on
+// the disk (the file's data synced): in WAL mode the context syncs the log
+// itself after the commit, so that an awaiting caller leaves that wait to a
+// worker thread. Checkpoints of the log run on a connection of their own off
+// the main thread.
 //
 // There is one in-memory object per stored record while anyone holds it.
 class ModelContext : public QObject {
@@ -53,6 +69,12 @@ public:
     // Writes every pending change in one transaction; throws StoreError and
     // keeps them pending when that fails.
     void save();
+    // The same for callers that can await: the wait for the disk happens on a
+    // worker thread, and the task resumes once the commit is durable. The
+    // changes are committed (and seen by every query) before it suspends.
+    QCoro::Task<> saveAsync();
+    // The longest the main thread waits for another connection's lock, per attempt.
+    static constexpr int kLockWaitMs = 100;
     bool hasChanges() const;
 
     // For query builders whose filters are more than one equality test: records
@@ -115,6 +137,23 @@ private:
     void writeRecord(PersistentRecord* record);
     void beginTransaction();
     void rollback();
+    // Writes and commits the pending changes; false when there was nothing to do.
+    bool commitPending();
+    // True when queries on the connection see every pending change (written
+    // now if need be); false when they cannot be written and the overlay answers.
+    bool writeForQuery();
+    QList<QSharedPointer<PersistentRecord>> overlayFetch(const RecordTable& table,
+                                                         const QByteArray& condition, const Binder& bind,
+                                                         const QByteArray& orderBy,
+                                                         std::optional<qint64> limit);
+    qint64 overlayCount(const RecordTable& table, const QByteArray& condition, const Binder& bind);
+    QList<QSharedPointer<PersistentRecord>> pendingOf(RecordKind kind) const;
+    QByteArray loadOverlay(const RecordTable& table, const QList<QSharedPointer<PersistentRecord>>& records);
+    void startCheckpoint();
+    static int walCommitted(void* context, sqlite3* db, const char* name, int frames);
+    // fdatasync of the log (and of its folder when asked); 0 or the errno.
+    static int syncToDisk(const QByteArray& log, const QByteArray& folder);
+    void throwSyncError(int error);
     QHash<qint64, QWeakPointer<PersistentRecord>>& identityMap(RecordKind kind);
     QList<QSharedPointer<PersistentRecord>> liveRecords(RecordKind kind);
 
@@ -125,4 +164,12 @@ private:
     bool m_flushing = false;
     QHash<qint64, QWeakPointer<PersistentRecord>> m_identity[3];
     int m_materializedSincePurge = 0;
+    bool m_writesBlocked = false; // a query could not write; queries wait for the next save
+    // WAL: commits run with synchronous=NORMAL and the context syncs the log.
+    bool m_syncsLog = false;
+    bool m_folderSynced = false;
+    QByteArray m_logPath;
+    QByteArray m_folderPath;
+    bool m_checkpointWanted = false;
+    QFuture<void> m_checkpoint;
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <pthread.h>
 
 StallProbe::StallProbe(int intervalMs, QObject* parent)
     : QObject(parent)
@@ -21,13 +22,24 @@ qint64 StallProbe::nowNs() {
         .count();
 }
 
+qint64 StallProbe::mainCpuNs() const {
+    timespec now{};
+    if (clock_gettime(m_mainClock, &now) != 0)
+        return 0;
+    return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
 void StallProbe::start() {
     stop();
     {
         std::lock_guard lock(m_mutex);
         m_delaysMs.clear();
-        m_pendingNs.clear();
+        m_cpuMs.clear();
+        m_pending.clear();
     }
+    // The probes are served on this object's thread: the one whose time counts.
+    if (pthread_getcpuclockid(pthread_self(), &m_mainClock) != 0)
+        m_mainClock = CLOCK_THREAD_CPUTIME_ID;
     m_running = true;
     m_thread = std::thread([this] { run(); });
 }
@@ -39,17 +51,20 @@ void StallProbe::stop() {
         m_thread.join();
     std::lock_guard lock(m_mutex);
     const qint64 now = nowNs();
-    for (qint64 posted : m_pendingNs)
-        m_delaysMs.push_back(static_cast<double>(now - posted) / 1e6);
-    m_pendingNs.clear();
+    const qint64 cpu = mainCpuNs();
+    for (const Pending& posted : m_pending) {
+        m_delaysMs.push_back(static_cast<double>(now - posted.postedNs) / 1e6);
+        m_cpuMs.push_back(static_cast<double>(cpu - posted.mainCpuNs) / 1e6);
+    }
+    m_pending.clear();
 }
 
 void StallProbe::run() {
     while (m_running.load()) {
-        const qint64 posted = nowNs();
+        const Pending posted{nowNs(), mainCpuNs()};
         {
             std::lock_guard lock(m_mutex);
-            m_pendingNs.push_back(posted);
+            m_pending.push_back(posted);
         }
         QMetaObject::invokeMethod(
             this, [this, posted] { served(posted); }, Qt::QueuedConnection);
@@ -57,15 +72,21 @@ void StallProbe::run() {
     }
 }
 
-void StallProbe::served(qint64 postedNs) {
-    const double delayMs = static_cast<double>(nowNs() - postedNs) / 1e6;
+void StallProbe::served(Pending posted) {
+    const double delayMs = static_cast<double>(nowNs() - posted.postedNs) / 1e6;
+    timespec cpu{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu);
+    const qint64 cpuNs = static_cast<qint64>(cpu.tv_sec) * 1'000'000'000 + cpu.tv_nsec;
     {
         std::lock_guard lock(m_mutex);
-        const auto pending = std::find(m_pendingNs.begin(), m_pendingNs.end(), postedNs);
-        if (pending == m_pendingNs.end())
+        const auto pending = std::find_if(m_pending.begin(), m_pending.end(), [&](const Pending& waiting) {
+            return waiting.postedNs == posted.postedNs;
+        });
+        if (pending == m_pending.end())
             return; // posted in an earlier span
-        m_pendingNs.erase(pending);
+        m_pending.erase(pending);
         m_delaysMs.push_back(delayMs);
+        m_cpuMs.push_back(std::max(0.0, static_cast<double>(cpuNs - posted.mainCpuNs) / 1e6));
     }
     if (m_reportThresholdMs > 0 && delayMs >= m_reportThresholdMs)
         emit stalled(delayMs);
@@ -79,17 +100,27 @@ double StallProbe::maxStallMs() const {
     return longest;
 }
 
-double StallProbe::percentileMs(double percentile) const {
-    std::vector<double> delays;
-    {
-        std::lock_guard lock(m_mutex);
-        delays = m_delaysMs;
-    }
-    if (delays.empty())
+double StallProbe::percentileOf(std::vector<double> values, double percentile) {
+    if (values.empty())
         return 0;
-    std::sort(delays.begin(), delays.end());
-    const double rank = std::clamp(percentile, 0.0, 100.0) / 100.0 * static_cast<double>(delays.size() - 1);
-    return delays[static_cast<size_t>(std::llround(rank))];
+    std::sort(values.begin(), values.end());
+    const double rank = std::clamp(percentile, 0.0, 100.0) / 100.0 * static_cast<double>(values.size() - 1);
+    return values[static_cast<size_t>(std::llround(rank))];
+}
+
+double StallProbe::percentileMs(double percentile) const {
+    std::lock_guard lock(m_mutex);
+    return percentileOf(m_delaysMs, percentile);
+}
+
+double StallProbe::maxStallCpuMs() const {
+    std::lock_guard lock(m_mutex);
+    return m_cpuMs.empty() ? 0 : *std::max_element(m_cpuMs.begin(), m_cpuMs.end());
+}
+
+double StallProbe::cpuPercentileMs(double percentile) const {
+    std::lock_guard lock(m_mutex);
+    return percentileOf(m_cpuMs, percentile);
 }
 
 qsizetype StallProbe::sampleCount() const {
