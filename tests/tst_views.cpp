@@ -560,7 +560,6 @@ private slots:
         QTest::addColumn<QString>("zoom");
         QTest::addColumn<bool>("previous");
         QTest::addColumn<bool>("next");
-        QTest::newRow("first") << 0 << QString() << u"1 / 5"_s << u"200%"_s << false << true;
         QTest::newRow("unknown address") << -1 << QString() << u"1 / 5"_s << u"200%"_s << false << true;
         QTest::newRow("next resets the zoom") << 0 << u">"_s << u"2 / 5"_s << u"100%"_s << true << true;
         QTest::newRow("no wrapping round") << 4 << u"N"_s << u"5 / 5"_s << u"200%"_s << true << false;

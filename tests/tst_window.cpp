@@ -402,6 +402,7 @@ private slots:
         m_dir.reset();
     }
 
+    // Ctrl+F and the arrows; fifty rows at a time; the search.
     void loadMore_addsFiftyRowsAtATime() {
         QList<SampleApps::Traits> others = SampleApps::numbered(u"Other"_s, 30, {}, 200);
         for (SampleApps::Traits& other : others)
@@ -410,6 +411,22 @@ private slots:
         ContentView& window = openWindow();
         QAbstractItemModelTester tester(&window.listRows(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.appListView()->setFocus();
+        QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(window.searchField()->hasFocus());
+        // From the search field the arrows reach the list; they stop at the
+        // last app, for the load-more row is not an app.
+        QTest::keyClick(window.searchField(), Qt::Key_Down);
+        QCOMPARE(window.selectedApp()->name(), u"Other 29"_s);
+        QVERIFY(window.searchField()->hasFocus());
+        window.appListView()->setFocus();
+        for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down, Qt::Key_PageDown}) {
+            QTest::keyClick(window.appListView(), key);
+            QCOMPARE(window.selectedApp()->name(), u"Match 100"_s);
+        }
+
         search(window, u"MATCH"_s);
         QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
         QSignalSpy inserted(&window.appList(), &QAbstractItemModel::rowsInserted);
@@ -435,22 +452,6 @@ private slots:
         QCOMPARE(window.contentTitle(), u"Apps (30)"_s);
         QCOMPARE(names(window).first(), u"Other 29"_s);
         QVERIFY(!window.loadMoreButton());
-    }
-
-    void window_remembersItsSizeAndSplit() {
-        {
-            ContentView window(context(), fast());
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
-            window.resize(1111, 733);
-            window.splitter()->setSizes({250, 333, 528});
-            QCoreApplication::processEvents();
-        }
-        ContentView again(context(), fast());
-        again.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&again));
-        QCOMPARE(again.size(), QSize(1111, 733));
-        QCOMPARE(again.splitter()->sizes().mid(0, 2), (QList<int>{250, 333}));
     }
 
     // Once, whatever is selected afterwards, and the category's badge follows;
@@ -539,25 +540,26 @@ private slots:
     }
 
     // On an empty store: the empty states and zero counts; the collector made
-    // and started once the General tab has been painted, and its box.
+    // and started once the General tab has been painted, and its box. The next
+    // window has the size and split of the last.
     void firstStart_showsEmptyStates_andTheCollectorBoxFollowsTheCollector() {
-        ContentView window(context(), fast());
-        window.show();
-        QVERIFY(!window.collectorService());
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTRY_VERIFY(window.collectorService());
-        AppCollectorService* collector = window.collectorService();
+        auto window = std::make_unique<ContentView>(context(), fast());
+        window->show();
+        QVERIFY(!window->collectorService());
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY(window->collectorService());
+        AppCollectorService* collector = window->collectorService();
         QVERIFY(collector->isCollecting());
-        CollectorBox* box = window.collectorBox();
+        CollectorBox* box = window->collectorBox();
         QCOMPARE(box->startStopButton()->text(), u"Stop Collecting"_s);
         QVERIFY(!box->fetchNowButton()->isEnabled() && !box->resetButton()->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(collector->statusMessage().startsWith(u"✓"_s), 10000);
         QCOMPARE(box->totalText(), u"Total collected: 0"_s);
         QCOMPARE(box->queueText(), u"Queue: Queue empty"_s);
-        auto* empty = window.findChild<EmptyStateView*>(u"emptyState"_s);
-        QVERIFY(window.showsEmptyState() && empty->isVisible());
+        auto* empty = window->findChild<EmptyStateView*>(u"emptyState"_s);
+        QVERIFY(window->showsEmptyState() && empty->isVisible());
         QCOMPARE(empty->title(), u"No apps collected yet"_s);
-        QCOMPARE(detailPlaceholder(window)->title(), u"Select an app to view details"_s);
+        QCOMPARE(detailPlaceholder(*window)->title(), u"Select an app to view details"_s);
 
         click(box->startStopButton());
         QVERIFY(!collector->isCollecting());
@@ -575,27 +577,15 @@ private slots:
 
         click(box->startStopButton());
         QVERIFY(collector->isCollecting() && !box->fetchNowButton()->isEnabled());
-    }
-
-    void keyboard_ctrlFFocusesSearch_andArrowsMoveTheSelection() {
-        addApps(SampleApps::numbered(u"App"_s, 60));
-        ContentView& window = openWindow();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        window.appListView()->setFocus();
-        QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(window.searchField()->hasFocus());
-
-        // From the search field the arrows reach the list; they stop at the
-        // last app, for the load-more row is not an app.
-        QTest::keyClick(window.searchField(), Qt::Key_Down);
-        QCOMPARE(window.selectedApp()->name(), u"App 59"_s);
-        QVERIFY(window.searchField()->hasFocus());
-        window.appListView()->setFocus();
-        for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down, Qt::Key_PageDown}) {
-            QTest::keyClick(window.appListView(), key);
-            QCOMPARE(window.selectedApp()->name(), u"App 10"_s);
-        }
+        window->resize(1111, 733);
+        window->splitter()->setSizes({250, 333, 528});
+        QCoreApplication::processEvents();
+        window.reset(); // as quitting does
+        ContentView again(context(), fast());
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(again.size(), QSize(1111, 733));
+        QCOMPARE(again.splitter()->sizes().mid(0, 2), (QList<int>{250, 333}));
     }
 
     // The selection and the detail column follow the records through saves and
