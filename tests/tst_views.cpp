@@ -23,6 +23,7 @@
 #include "WindowTestKit.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,8 +68,12 @@ void choose(QComboBox* picker, Qt::Key key) {
     QTest::keyClick(picker, key);
 }
 
-// Types as a person would, Return between lines.
+// Types as a person would, Return between lines; a very long text is pasted.
 void type(QWidget* field, const QString& text) {
+    if (text.size() > 200) {
+        QGuiApplication::clipboard()->setText(text);
+        return QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+    }
     const QStringList lines = text.split(u'\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (i > 0)
@@ -255,9 +260,12 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("limit");
         QTest::addColumn<QString>("shown");
+        const QString family = u"👨‍👩‍👧‍👦"_s; // 11 code units
         QTest::newRow("short") << u"Tiny"_s << 4 << u"Tiny"_s;
         QTest::newRow("cut") << u"Tiny Tactics"_s << 4 << u"Tiny…"_s;
+        QTest::newRow("flags") << u"🇫🇷🇩🇪🇮🇹"_s << 2 << u"🇫🇷🇩🇪…"_s;
         QTest::newRow("combining marks") << u"e\u0301e\u0301e\u0301"_s << 2 << u"e\u0301e\u0301…"_s;
+        QTest::newRow("family emoji") << family.repeated(3) << 2 << family.repeated(2) + u"…"_s;
         QTest::newRow("10 MiB") << u"Long name "_s.repeated(1 << 20) << 12 << u"Long name Lo…"_s;
         // A cluster of thousands of marks is cut inside, never inside a surrogate pair.
         QTest::newRow("endless cluster")
@@ -382,6 +390,7 @@ private slots:
         QTest::addColumn<bool>("create"); // else Cancel
         QTest::addColumn<bool>("taken");
         QTest::newRow("spaces only") << u"   "_s << true << false;
+        QTest::newRow("10,000 characters") << QString(10000, u'n') << true << false;
         QTest::newRow("Cancel") << u"Kept to myself"_s << false << false;
         QTest::newRow("a folder's name") << u"Games"_s << true << true;
         QTest::newRow("the default folder's name") << unfiltered << true << true;
