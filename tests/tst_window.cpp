@@ -6,7 +6,6 @@
 #include "AppIndex.h"
 #include "AppListModel.h"
 #include "AppModel.h"
-#include "AsyncTest.h"
 #include "BusyIndicator.h"
 #include "CategoryListModel.h"
 #include "ClampedTextLabel.h"
@@ -121,7 +120,6 @@ void clickCategory(ContentView& window, const QString& category) {
     clickRow(window.categoryView(), window.categoryList().rowForCategory(category));
 }
 
-// The row the list view shows selected, or -1.
 int selectedRow(ContentView& window) {
     return window.appListView()->selectionModel()->selectedIndexes().value(0).row();
 }
@@ -130,25 +128,8 @@ EmptyStateView* detailPlaceholder(ContentView& window) {
     return window.findChild<EmptyStateView*>(u"detailPlaceholder"_s);
 }
 
-// The texts of the labels and buttons shown within root.
-QStringList texts(const QWidget* root) {
-    QStringList texts;
-    for (const QWidget* widget : root->findChildren<QWidget*>()) {
-        const auto* label = qobject_cast<const QLabel*>(widget);
-        const auto* elided = qobject_cast<const ElidedLabel*>(widget);
-        const auto* button = qobject_cast<const QAbstractButton*>(widget);
-        const QString text = label    ? label->text()
-                             : elided ? elided->text()
-                             : button ? button->text()
-                                      : QString();
-        if (!text.isEmpty() && widget->isVisibleTo(root))
-            texts.append(text);
-    }
-    return texts;
-}
-
 bool showsNotice(const QWidget* view) {
-    return texts(view).contains(u"Extended details not loaded yet"_s);
+    return Kit::shownTexts(view).contains(u"Extended details not loaded yet"_s);
 }
 
 QString infoValue(const AppDetailView& view, const QString& title) {
@@ -199,43 +180,31 @@ public:
 
 protected:
     int metric(PaintDeviceMetric metric) const override {
-        switch (metric) {
-        case PdmWidth:
-        case PdmHeight:
+        if (metric == PdmWidth || metric == PdmHeight)
             return 4000;
-        case PdmWidthMM:
-        case PdmHeightMM:
-            return 1000;
-        case PdmDepth:
+        if (metric == PdmDepth)
             return 32;
-        case PdmNumColors:
+        if (metric == PdmNumColors)
             return INT_MAX;
-        case PdmDevicePixelRatio:
+        if (metric == PdmDevicePixelRatio)
             return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(devicePixelRatioFScale());
-        default:
-            return 96;
-        }
+        return metric == PdmDevicePixelRatioScaled ? int(devicePixelRatioFScale()) : 96;
     }
 
 private:
-    class Engine : public QPaintEngine {
-    public:
+    struct Engine : QPaintEngine {
         explicit Engine(QStringList& texts)
             : QPaintEngine(AllFeatures)
-            , m_texts(texts) {}
+            , texts(texts) {}
         bool begin(QPaintDevice*) override { return true; }
         bool end() override { return true; }
         void updateState(const QPaintEngineState&) override {}
         void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override {}
         void drawPolygon(const QPointF*, int, PolygonDrawMode) override {}
         void drawPath(const QPainterPath&) override {}
-        void drawTextItem(const QPointF&, const QTextItem& item) override { m_texts.append(item.text()); }
+        void drawTextItem(const QPointF&, const QTextItem& item) override { texts.append(item.text()); }
         Type type() const override { return User; }
-
-    private:
-        QStringList& m_texts;
+        QStringList& texts;
     };
     mutable Engine m_engine{texts};
 };
@@ -344,15 +313,6 @@ private:
         context().save();
         return app;
     }
-    // Apps "App <id>" made favorites in the folder.
-    void storeFavorites(const QStringList& appleIDs, const QString& folder) {
-        FavoritesService service(context());
-        for (const QString& appleID : appleIDs) {
-            storedApp(appleID, u"App "_s + appleID);
-            service.addToFavorites(appleID, folder, QString());
-        }
-    }
-
     void serveFeeds(const QJsonArray& entries) {
         for (const char* kind : {"newapplications", "newfreeapplications", "newpaidapplications"})
             m_store->setJson(u"/us/rss/%1/limit=100/json"_s.arg(QLatin1String(kind)),
@@ -434,8 +394,7 @@ private slots:
         m_dir.reset();
     }
 
-    // --- The General tab --------------------------------------------------------
-
+    // Ctrl+F and the arrows; fifty rows at a time; the search.
     void loadMore_addsFiftyRowsAtATime() {
         QList<SampleApps::Traits> others = SampleApps::numbered(u"Other"_s, 30, {}, 200);
         for (SampleApps::Traits& other : others)
@@ -444,6 +403,22 @@ private slots:
         ContentView& window = openWindow();
         QAbstractItemModelTester tester(&window.listRows(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.appListView()->setFocus();
+        QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(window.searchField()->hasFocus());
+        // From the search field the arrows reach the list; they stop at the
+        // last app, for the load-more row is not an app.
+        QTest::keyClick(window.searchField(), Qt::Key_Down);
+        QCOMPARE(window.selectedApp()->name(), u"Other 29"_s);
+        QVERIFY(window.searchField()->hasFocus());
+        window.appListView()->setFocus();
+        for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down, Qt::Key_PageDown}) {
+            QTest::keyClick(window.appListView(), key);
+            QCOMPARE(window.selectedApp()->name(), u"Match 100"_s);
+        }
+
         search(window, u"MATCH"_s);
         QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
         QSignalSpy inserted(&window.appList(), &QAbstractItemModel::rowsInserted);
@@ -469,22 +444,6 @@ private slots:
         QCOMPARE(window.contentTitle(), u"Apps (30)"_s);
         QCOMPARE(names(window).first(), u"Other 29"_s);
         QVERIFY(!window.loadMoreButton());
-    }
-
-    void window_remembersItsSizeAndSplit() {
-        {
-            ContentView window(context(), fast());
-            window.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&window));
-            window.resize(1111, 733);
-            window.splitter()->setSizes({250, 333, 528});
-            QCoreApplication::processEvents();
-        }
-        ContentView again(context(), fast());
-        again.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&again));
-        QCOMPARE(again.size(), QSize(1111, 733));
-        QCOMPARE(again.splitter()->sizes().mid(0, 2), (QList<int>{250, 333}));
     }
 
     // Once, whatever is selected afterwards, and the category's badge follows;
@@ -593,7 +552,6 @@ private slots:
         QVERIFY(!window.detailView());
         QTRY_COMPARE(window.contentTitle(), u"Apps (0)"_s);
 
-        // A new run starts at once and collects the feeds' apps.
         QTRY_VERIFY_WITH_TIMEOUT(window.collectorService()->statusMessage().startsWith(u"✓ Saved 2"_s),
                                  10000);
         QTRY_COMPARE(categoryRows(window), (QStringList{"All=2", "Games=2"}));
@@ -604,25 +562,26 @@ private slots:
     }
 
     // On an empty store: the empty states and zero counts; the collector made
-    // and started once the General tab has been painted, and its box.
+    // and started once the General tab has been painted, and its box. The next
+    // window has the size and split of the last.
     void firstStart_showsEmptyStates_andTheCollectorBoxFollowsTheCollector() {
-        ContentView window(context(), fast());
-        window.show();
-        QVERIFY(!window.collectorService());
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTRY_VERIFY(window.collectorService());
-        AppCollectorService* collector = window.collectorService();
+        auto window = std::make_unique<ContentView>(context(), fast());
+        window->show();
+        QVERIFY(!window->collectorService());
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QTRY_VERIFY(window->collectorService());
+        AppCollectorService* collector = window->collectorService();
         QVERIFY(collector->isCollecting());
-        CollectorBox* box = window.collectorBox();
+        CollectorBox* box = window->collectorBox();
         QCOMPARE(box->startStopButton()->text(), u"Stop Collecting"_s);
         QVERIFY(!box->fetchNowButton()->isEnabled() && !box->resetButton()->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(collector->statusMessage().startsWith(u"✓"_s), 10000);
         QCOMPARE(box->totalText(), u"Total collected: 0"_s);
         QCOMPARE(box->queueText(), u"Queue: Queue empty"_s);
-        auto* empty = window.findChild<EmptyStateView*>(u"emptyState"_s);
-        QVERIFY(window.showsEmptyState() && empty->isVisible());
+        auto* empty = window->findChild<EmptyStateView*>(u"emptyState"_s);
+        QVERIFY(window->showsEmptyState() && empty->isVisible());
         QCOMPARE(empty->title(), u"No apps collected yet"_s);
-        QCOMPARE(detailPlaceholder(window)->title(), u"Select an app to view details"_s);
+        QCOMPARE(detailPlaceholder(*window)->title(), u"Select an app to view details"_s);
 
         click(box->startStopButton());
         QVERIFY(!collector->isCollecting());
@@ -640,27 +599,15 @@ private slots:
 
         click(box->startStopButton());
         QVERIFY(collector->isCollecting() && !box->fetchNowButton()->isEnabled());
-    }
-
-    void keyboard_ctrlFFocusesSearch_andArrowsMoveTheSelection() {
-        addApps(SampleApps::numbered(u"App"_s, 60));
-        ContentView& window = openWindow();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        window.appListView()->setFocus();
-        QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
-        QVERIFY(window.searchField()->hasFocus());
-
-        // From the search field the arrows reach the list; they stop at the
-        // last app, for the load-more row is not an app.
-        QTest::keyClick(window.searchField(), Qt::Key_Down);
-        QCOMPARE(window.selectedApp()->name(), u"App 59"_s);
-        QVERIFY(window.searchField()->hasFocus());
-        window.appListView()->setFocus();
-        for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down, Qt::Key_PageDown}) {
-            QTest::keyClick(window.appListView(), key);
-            QCOMPARE(window.selectedApp()->name(), u"App 10"_s);
-        }
+        window->resize(1111, 733);
+        window->splitter()->setSizes({250, 333, 528});
+        QCoreApplication::processEvents();
+        window.reset(); // as quitting does
+        ContentView again(context(), fast());
+        again.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&again));
+        QCOMPARE(again.size(), QSize(1111, 733));
+        QCOMPARE(again.splitter()->sizes().mid(0, 2), (QList<int>{250, 333}));
     }
 
     // The selection and the detail column follow the records through saves and
@@ -728,28 +675,53 @@ private slots:
         click(sheet->addButton());
         QTRY_VERIFY(!sheet && detail->showsFavorite());
 
-        // In the browser: a new folder, the app moved into it, removed, the folder deleted.
+        // In the browser: a new folder (not selected, its name then taken), the
+        // app moved into it by keyboard keeping the selections, removed, the folder deleted.
         click(picker->segments().at(1));
         QPointer<FavoritesView> browser = window.favoritesView();
         QTRY_VERIFY(browser && browser->isVisible() && browser->selectedFolder() && browser->appsList());
         QCOMPARE(browser->appsList()->favoriteAppleIDs(), QStringList{lumen});
         QCOMPARE(browser->appsList()->rows().first()->commentText(), u"to try"_s);
-        click(browser->newFolderButton());
-        QTRY_VERIFY(browser->newFolderSheet() && browser->newFolderSheet()->isVisible());
-        type(browser->newFolderSheet()->nameField(), u"Later"_s);
-        click(browser->newFolderSheet()->createButton());
-        QTRY_COMPARE(Kit::folderNames(*browser), (QStringList{unfiltered, "Later"}));
+        for (const bool taken : {false, true}) {
+            click(browser->newFolderButton());
+            QPointer<NewFolderSheet> sheet = browser->newFolderSheet();
+            QTRY_VERIFY(sheet && sheet->isVisible());
+            type(sheet->nameField(), u"Later"_s);
+            QVERIFY(sheet->createButton()->isEnabled() != taken &&
+                    sheet->takenNotice()->isVisible() == taken);
+            click(taken ? sheet->cancelButton() : sheet->createButton());
+            QTRY_VERIFY(!sheet);
+        }
+        QCOMPARE(Kit::folderNames(*browser), (QStringList{unfiltered, "Later"}));
+        QCOMPARE(browser->selectedFolder()->name(), unfiltered);
+        QVERIFY(!Kit::openFolderMenu(*browser, unfiltered));
+        QTest::mouseClick(browser->appsList()->rows().first(), Qt::LeftButton);
         QMenu* menu = Kit::openRowMenu(*browser, 0);
+        QCOMPARE(menuItems(menu),
+                 (QStringList{"Move to Folder", "-", "Edit Comment", "-", "Remove from Favorites"}));
         menu->setActiveAction(Kit::menuAction(menu, u"Move to Folder"_s));
         QTest::keyClick(menu, Qt::Key_Right);
         QMenu* move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
         QTRY_VERIFY(move->isVisible());
+        QCOMPARE(menuItems(move), (QStringList{unfiltered, "Later"}));
         Kit::choose(move, u"Later"_s);
         QTRY_COMPARE(Kit::folderBadges(*browser), (QStringList{"0", "1"}));
+        QVERIFY(browser->appsList()->emptyState());
+        QCOMPARE(browser->selectedFolder()->name(), unfiltered);
+        QCOMPARE(browser->detailView()->app(), apps[0]);
         Kit::clickFolder(*browser, u"Later"_s);
-        Kit::choose(Kit::openRowMenu(*browser, 0), u"Remove from Favorites"_s);
+        QVERIFY(browser->appsList()->rows().first()->isSelected());
+        menu = Kit::openRowMenu(*browser, 0);
+        move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
+        QAction* current = Kit::menuAction(move, u"Later"_s);
+        QAction* other = Kit::menuAction(move, unfiltered);
+        QVERIFY(current->isChecked() && !current->isEnabled() && !other->isChecked() && other->isEnabled());
+        Kit::choose(menu, u"Remove from Favorites"_s);
         QTRY_VERIFY(browser->appsList()->emptyState());
-        Kit::choose(Kit::openFolderMenu(*browser, u"Later"_s), u"Delete"_s);
+        QTRY_VERIFY(!browser->detailView()->showsFavorite()); // the detail stays, its star empties
+        menu = Kit::openFolderMenu(*browser, u"Later"_s);
+        QCOMPARE(menuItems(menu), (QStringList{"Rename", "-", "Delete"}));
+        Kit::choose(menu, u"Delete"_s);
         QTRY_COMPARE(Kit::folderNames(*browser), QStringList{unfiltered});
 
         click(picker->segments().at(0));
@@ -761,8 +733,6 @@ private slots:
         QCOMPARE(window.detailView(), detail);
         QVERIFY(!detail->showsFavorite());
     }
-
-    // --- The detail view --------------------------------------------------------
 
     // Stars round half away from zero; the count is grouped.
     void header_showsNameMarksAndRating_data() {
@@ -797,9 +767,9 @@ private slots:
         }
 
         // The purchases mark follows the record, before any save.
-        QVERIFY(!texts(view.get()).contains(u"IAP"_s));
+        QVERIFY(!Kit::shownTexts(view.get()).contains(u"IAP"_s));
         app->setHasInAppPurchases(true);
-        QVERIFY(texts(view.get()).contains(u"IAP"_s));
+        QVERIFY(Kit::shownTexts(view.get()).contains(u"IAP"_s));
         QVERIFY(context().hasChanges());
     }
 
@@ -817,9 +787,9 @@ private slots:
         QFETCH(QString, description);
         AppRef app = storedApp(u"4"_s);
         auto view = showView(app);
-        QVERIFY(!texts(view.get()).contains(u"Description"_s));
+        QVERIFY(!Kit::shownTexts(view.get()).contains(u"Description"_s));
         app->setAppDescription(description);
-        QVERIFY(texts(view.get()).contains(u"Description"_s));
+        QVERIFY(Kit::shownTexts(view.get()).contains(u"Description"_s));
         auto* label = view->findChild<QLabel*>(u"descriptionText"_s);
         QCOMPARE(label->textFormat(), Qt::PlainText);
         QVERIFY(label->textInteractionFlags() & Qt::TextSelectableByMouse);
@@ -842,34 +812,24 @@ private slots:
 
     // The text reaches the site whole: nothing in it starts a parameter, ends
     // the value or turns into a space.
-    void translationAddress_keepsTheTextWhole_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("encoded");
-        QTest::newRow("ampersand") << u"Tom & Jerry"_s << u"Tom%20%26%20Jerry"_s;
-        QTest::newRow("plus and equals") << u"1+1=2"_s << u"1%2B1%3D2"_s;
-        QTest::newRow("hash") << u"#1 app"_s << u"%231%20app"_s;
-        QTest::newRow("percent") << u"100%"_s << u"100%25"_s;
-        QTest::newRow("query characters stay") << u"a/b?c:d@e!$'()*,;-._~"_s << u"a/b?c:d@e!$'()*,;-._~"_s;
-    }
     void translationAddress_keepsTheTextWhole() {
-        QFETCH(QString, text);
-        QFETCH(QString, encoded);
+        const QString text = u"Tom & Jerry #1 1+1=2 100% a/b?c:d@e!$'()*,;-._~"_s;
         const std::optional<QUrl> address = AppDetailView::translationAddress(text, u"ru"_s);
         QVERIFY(address);
         QCOMPARE(QString::fromLatin1(address->toEncoded()),
-                 u"https://translate.google.com/?sl=auto&tl=ru&text="_s + encoded + u"&op=translate"_s);
+                 u"https://translate.google.com/?sl=auto&tl=ru&text="
+                 u"Tom%20%26%20Jerry%20%231%201%2B1%3D2%20100%25%20a/b?c:d@e!$'()*,;-._~&op=translate"_s);
         const QUrlQuery query(*address);
         QCOMPARE(query.queryItems(QUrl::FullyDecoded).size(), 4);
         QCOMPARE(query.queryItemValue(u"text"_s, QUrl::FullyDecoded), text);
     }
 
-    // Only web addresses are opened; a feed's "javascript:" or "file:" address never is.
+    // Only web addresses are opened; a feed's "javascript:" address never is.
     void links_openOnlyWebAddresses_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("opens");
         QTest::newRow("https") << u"https://apps.apple.com/us/app/id1"_s << true;
         QTest::newRow("javascript") << u"javascript:alert(1)"_s << false;
-        QTest::newRow("file") << u"file:///etc/passwd"_s << false;
         QTest::newRow("no host") << u"https://"_s << false;
         QTest::newRow("empty") << QString() << false;
     }
@@ -899,14 +859,10 @@ private slots:
         QVERIFY(!view->showsFavorite());
         view->favoritesService()->addToFavorites(u"7"_s, unfiltered, QString());
         QTRY_VERIFY(view->showsFavorite());
-        // Pressed for a favorite, the star opens the sheet, which says where the
-        // app is and offers no second adding.
+        // Pressed for a favorite, the star opens the sheet that says where the app is.
         QTest::mouseClick(view->favoriteButton(), Qt::LeftButton);
-        AddToFavoritesSheet* sheet = view->addToFavoritesSheet();
-        QVERIFY(sheet);
-        QCOMPARE(sheet->alreadyFavoriteNotice()->text(), u"Already in “Unfiltered”"_s);
-        QVERIFY(sheet->alreadyFavoriteNotice()->isVisible() && !sheet->addButton()->isEnabled());
-        sheet->close();
+        QCOMPARE(view->addToFavoritesSheet()->alreadyFavoriteNotice()->text(), u"Already in “Unfiltered”"_s);
+        view->addToFavoritesSheet()->close();
         QTest::qWait(200);
         QVERIFY(!lookupAsked());
         QVERIFY(!isBusy(*view));
@@ -926,7 +882,7 @@ private slots:
         }
         app->setScreenshotURLs(many);
         app->setInAppPurchaseItems(items);
-        QVERIFY(texts(view.get()).contains(u"Screenshots (5000)"_s));
+        QVERIFY(Kit::shownTexts(view.get()).contains(u"Screenshots (5000)"_s));
         QCOMPARE(view->thumbnails().size(), AppDetailView::thumbnailLimit);
         QTest::mouseClick(view->thumbnails().at(4), Qt::LeftButton, {}, QPoint(20, 20));
         QPointer<ScreenshotViewerSheet> viewer = view->screenshotViewer();
@@ -935,20 +891,24 @@ private slots:
         QCOMPARE(viewer->positionText(), u"5 / 5000"_s);
         viewer->close();
         QTRY_VERIFY(!viewer);
-        QVERIFY(texts(view.get()).contains(u"In-App Purchases (5000)"_s));
+        QVERIFY(Kit::shownTexts(view.get()).contains(u"In-App Purchases (5000)"_s));
         QCOMPARE(view->findChild<QWidget*>(u"purchaseList"_s)->findChildren<ElidedLabel*>().size(),
                  AppDetailView::purchaseRowLimit);
 
-        // An emptied list hides the section.
         app->setScreenshotURLs(QStringList());
         QVERIFY(view->thumbnails().isEmpty());
-        QVERIFY(!texts(view.get()).contains(u"Screenshots (0)"_s));
+        QVERIFY(!Kit::shownTexts(view.get()).contains(u"Screenshots (0)"_s));
     }
 
     // The lookup's screenshots: iPhone first, then iPad; nothing else counts,
     // and without them (or without a result) the page is scraped. The lookup's
-    // description is kept over the page's.
+    // description is kept over the page's. The fetch goes on when its view is
+    // gone. A failed save says the details are not saved yet (the changes stay
+    // for the next save); a record deleted meanwhile (the window's reset) stays
+    // readable and is not brought back. A failed fetch leaves the record
+    // unmarked, and what the lookup gave in memory, unsaved.
     void fetchDetails_takesLookupScreenshotsOrThePage_data() {
+        QTest::addColumn<QString>("mishap");
         QTest::addColumn<QJsonObject>("lookup"); // empty: no result
         QTest::addColumn<QStringList>("expectedLines");
         QTest::addColumn<QStringList>("expectedScreenshots");
@@ -962,19 +922,25 @@ private slots:
         const QString pageShot = ProductPages::imageAddress(u"Purple116"_s, 1, u"1290x2796"_s);
         const QStringList scraperLines{"🌐 Using WebKit scraper...", "✅ Got 1 screenshots from WebKit",
                                        "💰 Found 1 IAP products", "💰 Has In-App Purchases"};
-        QTest::newRow("iPhone") << with("screenshotUrls", {"p1", "p2"})
-                                << QStringList{"✅ Got 2 iPhone screenshots from API"}
-                                << QStringList{"p1", "p2"} << false;
+        const QStringList iPhoneLines{"✅ Got 2 iPhone screenshots from API"};
+        for (const QString& mishap : {QString(), u"save"_s, u"deleted"_s})
+            QTest::addRow("iPhone %s", qPrintable(mishap)) << mishap << with("screenshotUrls", {"p1", "p2"})
+                                                           << iPhoneLines << QStringList{"p1", "p2"} << false;
         QJsonObject ipad = with("ipadScreenshotUrls", {"i1"});
         ipad.insert("screenshotUrls", QJsonArray());
         QTest::newRow("iPad when iPhone is empty")
-            << ipad << QStringList{"✅ Got 1 iPad screenshots from API"} << QStringList{"i1"} << false;
-        QTest::newRow("Apple TV only: the page")
-            << with("appletvScreenshotUrls", {"t1"}) << scraperLines << QStringList{pageShot} << true;
-        QTest::newRow("no lookup result: the page")
-            << QJsonObject() << scraperLines << QStringList{pageShot} << true;
+            << QString() << ipad << QStringList{"✅ Got 1 iPad screenshots from API"} << QStringList{"i1"}
+            << false;
+        QTest::newRow("Apple TV only: the page") << QString() << with("appletvScreenshotUrls", {"t1"})
+                                                 << scraperLines << QStringList{pageShot} << true;
+        QTest::newRow("no lookup result: the page, its view closed meanwhile")
+            << u"closed"_s << QJsonObject() << scraperLines << QStringList{pageShot} << true;
+        QTest::newRow("lookup refused") << u"refused"_s << common << QStringList() << QStringList() << false;
+        QTest::newRow("page load breaks off")
+            << u"page"_s << QJsonObject{{"version", "3.0"}} << QStringList() << QStringList() << true;
     }
     void fetchDetails_takesLookupScreenshotsOrThePage() {
+        QFETCH(QString, mishap);
         QFETCH(QJsonObject, lookup);
         QFETCH(QStringList, expectedLines);
         QFETCH(QStringList, expectedScreenshots);
@@ -983,23 +949,50 @@ private slots:
         app->setRating(3.0); // only a lookup result changes it
         context().save();
         serveLookup(u"20"_s, lookup, 300);
-        servePage(u"20"_s);
+        servePage(u"20"_s, mishap == u"page" ? FakeStore::Behaviour::Truncate : FakeStore::Behaviour::Normal);
+        if (mishap == u"refused")
+            qputenv("CALDRIN_STORE_ORIGIN", FakeStore::refusedOrigin().toUtf8());
         auto view = showView(app);
         ConsoleCapture console;
         QVERIFY(showsNotice(view.get()) && view->loadDetailsButton()->isVisibleTo(view.get()));
+        if (mishap == u"deleted") {
+            context().removeAll<AppModel>();
+            context().save();
+        } else if (mishap == u"save") {
+            m_container->database().setFaultHook(
+                [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_FULL : SQLITE_OK; });
+        }
         QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
         QTRY_VERIFY(view->isLoadingDetails());
+        if (mishap == u"closed") {
+            QTRY_VERIFY(lookupAsked());
+            view.reset();
+            QTRY_VERIFY_WITH_TIMEOUT(app->detailsFetched(), 15000);
+            view = showView(app);
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
+        m_container->database().setFaultHook({});
         QVERIFY(view->reloadButton()->isEnabled());
+        if (mishap == u"refused" || mishap == u"page") {
+            const QString last = console.lines().last(), prefix = u"❌ Error fetching details: "_s;
+            QVERIFY2(last.startsWith(prefix) && last.size() > prefix.size(), qPrintable(last));
+            QVERIFY(!console.contains(u"💾 Final save:"_s) && !app->detailsFetched());
+            QVERIFY(view->loadDetailsButton()->isVisibleTo(view.get()));
+            QCOMPARE(app->appVersion(), scraped ? std::optional(u"3.0"_s) : std::nullopt);
+            QCOMPARE(context().hasChanges(), scraped);
+            return;
+        }
 
         const QStringList expected = QStringList{"🔍 Manually fetching details for: Tiny Tactics"} +
                                      expectedLines +
                                      QStringList{"💾 Final save:", "   Description: true",
                                                  u"   Screenshots: %1"_s.arg(expectedScreenshots.size()),
-                                                 u"   IAP: "_s + (scraped ? "true" : "false"),
-                                                 "✅ All details saved for: Tiny Tactics"};
+                                                 u"   IAP: "_s + (scraped ? "true" : "false")};
         QVERIFY2(console.containsInOrder(expected), qPrintable(console.lines().join('\n')));
-        QCOMPARE(console.lines().last(), expected.last());
+        const QString last = console.lines().last();
+        QVERIFY2(mishap == u"save" ? last.startsWith(u"⚠️ Details not saved yet for: Tiny Tactics ("_s)
+                                   : last == u"✅ All details saved for: Tiny Tactics"_s,
+                 qPrintable(last));
         QCOMPARE(console.contains(u"🌐 Using WebKit scraper..."_s), scraped);
 
         // The lookup's fields are copied as the details queue copies them (tst_queue).
@@ -1011,122 +1004,76 @@ private slots:
             QCOMPARE(app->rating(), std::optional(3.0));
         if (scraped)
             QCOMPARE(app->inAppPurchaseItems(), std::optional(QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}}));
-        QVERIFY(app->detailsFetched() && !context().hasChanges());
+        QVERIFY(app->detailsFetched() && context().hasChanges() == (mishap == u"save"));
         QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && !showsNotice(view.get()));
+        QVERIFY(Kit::shownTexts(view.get()).contains(u"Tiny Tactics"_s));
         QCOMPARE(view->thumbnails().size(), expectedScreenshots.size());
-    }
-
-    void fetchDetails_failureLeavesTheRecordUnmarkedAndUnsaved_data() {
-        QTest::addColumn<bool>("pageFails");
-        QTest::newRow("lookup refused") << false;
-        QTest::newRow("page load breaks off") << true;
-    }
-    void fetchDetails_failureLeavesTheRecordUnmarkedAndUnsaved() {
-        QFETCH(bool, pageFails);
-        AppRef app = storedApp(u"22"_s);
-        if (pageFails) {
-            serveLookup(u"22"_s, QJsonObject{{"version", "3.0"}});
-            servePage(u"22"_s, FakeStore::Behaviour::Truncate);
-        } else {
-            qputenv("CALDRIN_STORE_ORIGIN", FakeStore::refusedOrigin().toUtf8());
-        }
-        ConsoleCapture console;
-        auto view = showView(app);
-        QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
-        QTRY_VERIFY(view->isLoadingDetails());
-        QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
-        const QString last = console.lines().last();
-        const QString prefix = u"❌ Error fetching details: "_s;
-        QVERIFY2(last.startsWith(prefix) && last.size() > prefix.size(), qPrintable(last));
-        QVERIFY(!console.contains(u"💾 Final save:"_s));
-        QVERIFY(!app->detailsFetched());
-        QVERIFY(view->loadDetailsButton()->isVisibleTo(view.get()));
-        // What the lookup gave stays in memory, unsaved.
-        QCOMPARE(app->appVersion(), pageFails ? std::optional(u"3.0"_s) : std::nullopt);
-        QCOMPARE(context().hasChanges(), pageFails);
-    }
-
-    // Reload empties the enrichment at once (unsaved), then fetches again.
-    void refetchDetails_clearsThenFetchesAgain() {
-        AppRef app = storedApp(u"24"_s);
-        app->setRating(2.0);
-        app->setRatingCount(5);
-        app->setAppSize(u"1 MB"_s);
-        app->setAppVersion(u"1.0"_s);
-        app->setAgeRating(u"4+"_s);
-        app->setHasInAppPurchases(true);
-        app->setInAppPurchaseInfo(u"Offers In-App Purchases"_s);
-        app->setInAppPurchaseItems(QList<IAPItem>{{u"Old"_s, u"$1"_s}});
-        app->setScreenshotURLs(QStringList{u"old"_s});
-        app->setAppDescription(u"Old description"_s);
-        app->setDetailsFetched(true);
         context().save();
-        serveLookup(u"24"_s,
-                    QJsonObject{{"averageUserRating", 4.0},
-                                {"userRatingCount", 10},
-                                {"version", "1.1"},
-                                {"screenshotUrls", QJsonArray{"new1", "new2"}}},
-                    400);
-        auto view = showView(app);
-        ConsoleCapture console;
-        QVERIFY(!showsNotice(view.get()));
-        QTest::mouseClick(view->reloadButton(), Qt::LeftButton);
-        QTRY_VERIFY(view->isLoadingDetails());
-        QVERIFY(!view->reloadButton()->isEnabled());
-        // Everything the fetch fills is gone from the record and the view.
-        QVERIFY(!app->rating() && !app->ratingCount() && !app->appSize() && !app->appVersion() &&
-                !app->ageRating());
-        QVERIFY(!app->hasInAppPurchases() && !app->inAppPurchaseInfo() && !app->inAppPurchaseItems());
-        QVERIFY(!app->screenshotURLs() && !app->hasAppDescription() && !app->detailsFetched());
-        QVERIFY(context().hasChanges());
-        QCOMPARE(infoValue(*view, u"Version"_s), u"N/A"_s);
-        QVERIFY(view->thumbnails().isEmpty());
-        QVERIFY(showsNotice(view.get()) && isBusy(*view));
-
-        QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
-        QCOMPARE(console.lines().mid(0, 2), (QStringList{"🔄 RE-fetching details for: Tiny Tactics",
-                                                         "🔍 Manually fetching details for: Tiny Tactics"}));
-        QCOMPARE(console.lines().last(), u"✅ All details saved for: Tiny Tactics"_s);
-        QCOMPARE(app->appVersion(), std::optional(u"1.1"_s));
-        QCOMPARE(app->inAppPurchaseItems(), std::nullopt);
-        QVERIFY(app->detailsFetched() && !context().hasChanges());
-        QCOMPARE(view->thumbnails().size(), 2);
-        QCOMPARE(view->findChild<QLabel*>(u"ratingValue"_s)->text(), u"4.0"_s);
+        QCOMPARE(context().count<AppModel>(), mishap == u"deleted" ? 0 : 1);
     }
 
-    // A reload that fails gives the record back what it held, so no save made
-    // meanwhile or afterwards (another app selected) keeps the cleared fields.
+    // Reload empties the enrichment at once (unsaved), then fetches again. One
+    // that fails gives the record back what it held, so no save made meanwhile
+    // or afterwards (another app selected) keeps the cleared fields.
     void refetchDetails_failureKeepsWhatWasStored_data() {
-        QTest::addColumn<bool>("pageFails"); // else the lookup fails
+        QTest::addColumn<QString>("failure");
         QTest::addColumn<bool>("selectWhileLoading");
-        QTest::newRow("lookup fails, then another app selected") << false << false;
-        QTest::newRow("another app selected while the lookup waits, then it fails") << false << true;
-        QTest::newRow("page load breaks off, then another app selected") << true << false;
+        QTest::newRow("fetched again") << QString() << false;
+        QTest::newRow("lookup fails, then another app selected") << u"lookup"_s << false;
+        QTest::newRow("another app selected while the lookup waits, then it fails") << u"lookup"_s << true;
+        QTest::newRow("page load breaks off, then another app selected") << u"page"_s << false;
     }
     void refetchDetails_failureKeepsWhatWasStored() {
-        QFETCH(bool, pageFails);
+        QFETCH(QString, failure);
         QFETCH(bool, selectWhileLoading);
         const QList<AppRef> apps = addApps({{u"First"_s}, {u"Second"_s}});
         const AppRef first = apps[0];
         first->setAppVersion(u"1.0"_s);
         first->setRating(4.0);
+        first->setRatingCount(5);
+        first->setAppSize(u"1 MB"_s);
+        first->setAgeRating(u"4+"_s);
         first->setHasInAppPurchases(true);
+        first->setInAppPurchaseInfo(u"Offers In-App Purchases"_s);
         first->setInAppPurchaseItems(QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}});
         context().save();
         FakeStore::Response lookup = FakeStore::htmlError(404);
-        if (pageFails) {
+        if (failure != u"lookup") {
+            QJsonObject result{{"version", "2.0"}, {"averageUserRating", 4.5}, {"userRatingCount", 10}};
+            if (failure.isEmpty()) // else the page is read, and breaks off
+                result.insert("screenshotUrls", QJsonArray{"new1", "new2"});
             lookup.status = 200;
-            lookup.body = StoreDocuments::lookupDocument(1, {QJsonObject{{"version", "2.0"}}});
+            lookup.body = StoreDocuments::lookupDocument(1, {result});
             servePage(first->appleID(), FakeStore::Behaviour::Truncate);
         }
         lookup.delayMs = 500;
         m_store->setResponse(u"/lookup?id="_s + first->appleID(), lookup);
         ContentView& window = openWindow();
         clickApp(window, u"First"_s);
+        AppDetailView* view = window.detailView();
         ConsoleCapture console;
-        click(window.detailView()->reloadButton());
-        QTRY_VERIFY(window.detailView()->isLoadingDetails());
-        QVERIFY(!first->hasAppDescription() && !first->screenshotURLs()); // the view shows them gone
+        click(view->reloadButton());
+        QTRY_VERIFY(view->isLoadingDetails());
+        QVERIFY(!view->reloadButton()->isEnabled());
+        QVERIFY(!first->rating() && !first->ratingCount() && !first->appSize() && !first->appVersion() &&
+                !first->ageRating());
+        QVERIFY(!first->hasInAppPurchases() && !first->inAppPurchaseInfo() && !first->inAppPurchaseItems());
+        QVERIFY(!first->screenshotURLs() && !first->hasAppDescription() && !first->detailsFetched());
+        QVERIFY(context().hasChanges());
+        QCOMPARE(infoValue(*view, u"Version"_s), u"N/A"_s);
+        QVERIFY(view->thumbnails().isEmpty() && showsNotice(view) && isBusy(*view));
+        if (failure.isEmpty()) {
+            QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
+            QCOMPARE(console.lines().mid(0, 2), (QStringList{"🔄 RE-fetching details for: First",
+                                                             "🔍 Manually fetching details for: First"}));
+            QCOMPARE(console.lines().last(), u"✅ All details saved for: First"_s);
+            QCOMPARE(first->appVersion(), std::optional(u"2.0"_s));
+            QCOMPARE(first->inAppPurchaseItems(), std::nullopt);
+            QVERIFY(first->detailsFetched() && !context().hasChanges());
+            QCOMPARE(view->thumbnails().size(), 2);
+            QCOMPARE(view->findChild<QLabel*>(u"ratingValue"_s)->text(), u"4.5"_s);
+            return;
+        }
         const auto failed = [&] {
             return !console.linesStartingWith(u"❌ Error fetching details: "_s).isEmpty();
         };
@@ -1150,65 +1097,6 @@ private slots:
                      "hasInAppPurchases = 1 AND detailsFetched = 1"),
                  1);
     }
-
-    // A fetch goes on when its view is gone, and leaves the record filled and
-    // saved; a new view of the app shows the result.
-    void fetch_outlivesItsView() {
-        AppRef app = storedApp(u"25"_s);
-        serveLookup(u"25"_s, QJsonObject{{"version", "5.0"}}, 300);
-        servePage(u"25"_s);
-        ConsoleCapture console;
-        auto view = showView(app);
-        QTest::mouseClick(view->loadDetailsButton(), Qt::LeftButton);
-        QTRY_VERIFY(lookupAsked());
-        view.reset();
-        QTRY_VERIFY_WITH_TIMEOUT(app->detailsFetched(), 15000);
-        QTRY_COMPARE(console.lines().last(), u"✅ All details saved for: Tiny Tactics"_s);
-        QCOMPARE(app->hasInAppPurchases(), std::optional(true));
-        QVERIFY(!context().hasChanges());
-        auto again = showView(app);
-        QVERIFY(!again->isLoadingDetails() && !showsNotice(again.get()));
-        QCOMPARE(infoValue(*again, u"Version"_s), u"5.0"_s);
-    }
-
-    // A fetch whose save fails says its details are not saved yet (the changes
-    // stay for the next save); one whose record was deleted while the view
-    // showed it (the window's reset) ends normally: the record stays readable
-    // and is not brought back.
-    void fetchDetails_endsWhenTheSaveFailsOrTheRecordIsGone_data() {
-        QTest::addColumn<bool>("deleted");
-        QTest::newRow("the save fails") << false;
-        QTest::newRow("the record is deleted") << true;
-    }
-    void fetchDetails_endsWhenTheSaveFailsOrTheRecordIsGone() {
-        QFETCH(bool, deleted);
-        AppRef app = storedApp(u"23"_s);
-        serveLookup(u"23"_s, QJsonObject{{"screenshotUrls", QJsonArray{"p1"}}});
-        auto view = showView(app);
-        if (deleted) {
-            context().removeAll<AppModel>();
-            context().save();
-        } else {
-            m_container->database().setFaultHook(
-                [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_FULL : SQLITE_OK; });
-        }
-        ConsoleCapture console;
-        AsyncTest::run(view->fetchDetails(), {10s, 2s});
-        m_container->database().setFaultHook({});
-        if (deleted)
-            QCOMPARE(console.lines().last(), u"✅ All details saved for: Tiny Tactics"_s);
-        else
-            QVERIFY(console.lines().last().startsWith(u"⚠️ Details not saved yet for: Tiny Tactics ("_s));
-        QVERIFY(!console.containsInOrder({u"💾 Final save:"_s, u"❌"_s}));
-        QVERIFY(app->detailsFetched());
-        QVERIFY(texts(view.get()).contains(u"Tiny Tactics"_s));
-        QCOMPARE(view->thumbnails().size(), 1);
-        QCOMPARE(context().hasChanges(), !deleted);
-        context().save();
-        QCOMPARE(context().count<AppModel>(), deleted ? 0 : 1);
-    }
-
-    // --- The favorites browser --------------------------------------------------
 
     // Badges count every favorite of a folder; the middle column shows only
     // those whose app record exists, in the folder's order, and follows them.
@@ -1255,67 +1143,12 @@ private slots:
         QCOMPARE(view->appsList()->countText(), u"1 apps"_s);
         QVERIFY(!view->appsList()->emptyState());
 
-        // The row follows its records, redrawn in place.
         FavoriteAppRowView* row = view->appsList()->rows().first();
         row->appModel()->setName(u"Late arrival, renamed"_s);
         service.getFavorite(u"405"_s)->setComment(u"Now with a note"_s);
         QCOMPARE(row->nameText(), u"Late arrival, renamed"_s);
         QCOMPARE(row->commentText(), u"Now with a note"_s);
         QCOMPARE(view->appsList()->rows().first(), row);
-    }
-
-    // A new folder from the plus button, unselected. No menu for "Unfiltered";
-    // a move (reached by keyboard) keeps the browser's selections, and the menu
-    // then checks and disables the app's folder; then the removal.
-    void browser_newFolderAndTheMenus() {
-        storeFavorites({u"1"_s}, unfiltered);
-        auto view = showBrowser();
-        QTest::mouseClick(view->newFolderButton(), Qt::LeftButton);
-        QPointer<NewFolderSheet> newFolder = view->newFolderSheet();
-        QTRY_VERIFY(newFolder && newFolder->isVisible());
-        QTest::keyClicks(newFolder->nameField(), u"Later"_s);
-        QTest::mouseClick(newFolder->createButton(), Qt::LeftButton);
-        QTRY_COMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Later"}));
-        QCOMPARE(view->selectedFolder()->name(), unfiltered);
-        // A second folder of the same name cannot be made.
-        QTest::mouseClick(view->newFolderButton(), Qt::LeftButton);
-        newFolder = view->newFolderSheet();
-        QTRY_VERIFY(newFolder && newFolder->isVisible());
-        QTest::keyClicks(newFolder->nameField(), u"Later"_s);
-        QVERIFY(!newFolder->createButton()->isEnabled() && newFolder->takenNotice()->isVisible());
-        newFolder->close();
-        QTRY_VERIFY(!newFolder);
-
-        QVERIFY(!Kit::openFolderMenu(*view, unfiltered));
-        QMenu* menu = Kit::openFolderMenu(*view, u"Later"_s);
-        QCOMPARE(menuItems(menu), (QStringList{"Rename", "-", "Delete"}));
-        menu->close();
-
-        QTest::mouseClick(view->appsList()->rows().first(), Qt::LeftButton);
-        menu = Kit::openRowMenu(*view, 0);
-        QCOMPARE(menuItems(menu),
-                 (QStringList{"Move to Folder", "-", "Edit Comment", "-", "Remove from Favorites"}));
-        menu->setActiveAction(Kit::menuAction(menu, u"Move to Folder"_s));
-        QTest::keyClick(menu, Qt::Key_Right);
-        QMenu* move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
-        QTRY_VERIFY(move->isVisible());
-        QCOMPARE(menuItems(move), (QStringList{unfiltered, "Later"}));
-        Kit::choose(move, u"Later"_s);
-        QTRY_COMPARE(Kit::folderBadges(*view), (QStringList{"0", "1"}));
-        QVERIFY(view->appsList()->emptyState());
-        QCOMPARE(view->selectedFolder()->name(), unfiltered);
-        QCOMPARE(view->detailView()->app()->appleID(), u"1"_s);
-        Kit::clickFolder(*view, u"Later"_s);
-        QVERIFY(view->appsList()->rows().first()->isSelected());
-        menu = Kit::openRowMenu(*view, 0);
-        move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
-        QAction* current = Kit::menuAction(move, u"Later"_s);
-        QVERIFY(current->isChecked() && !current->isEnabled());
-        QVERIFY(!Kit::menuAction(move, unfiltered)->isChecked() &&
-                Kit::menuAction(move, unfiltered)->isEnabled());
-        Kit::choose(menu, u"Remove from Favorites"_s);
-        QTRY_VERIFY(view->appsList()->emptyState());
-        QTRY_VERIFY(!view->detailView()->showsFavorite()); // the detail stays, its star empties
     }
 
     // Deleting the selected folder clears it, and the app chosen from it. The
@@ -1333,8 +1166,10 @@ private slots:
         QFETCH(bool, reset);
         FavoritesService service(context());
         service.createFolder(u"Games"_s);
-        storeFavorites({u"1"_s}, u"Games"_s);
-        storeFavorites({u"2"_s}, unfiltered);
+        for (const auto& [appleID, folder] : {std::pair{u"1"_s, u"Games"_s}, std::pair{u"2"_s, unfiltered}}) {
+            storedApp(appleID, u"App "_s + appleID);
+            service.addToFavorites(appleID, folder, QString());
+        }
         auto view = showBrowser();
         Kit::clickFolder(*view, appFromDeletedFolder ? u"Games"_s : unfiltered);
         QTest::mouseClick(view->appsList()->rows().first(), Qt::LeftButton);
@@ -1367,8 +1202,6 @@ private slots:
             QVERIFY(!view->selectedFolder());
         }
     }
-
-    // --- Hostile sizes ------------------------------------------------------------
 
     // A feed's name, developer and category of 10 MiB each, in a folder named
     // at length: every view lays out only their start, so none stalls on them,
@@ -1431,7 +1264,6 @@ private slots:
             QVERIFY(texts.contains(u"Already in “"_s + UserCharacters::shortened(folder) + u"”"_s));
             shown = std::move(view);
         }
-        // Held cut short, painted elided.
         const QString start = UserCharacters::shortened(name);
         QVERIFY(texts.contains(start));
         QVERIFY(std::any_of(texts.begin(), texts.end(), [](const QString& text) {
@@ -1440,7 +1272,6 @@ private slots:
         for (const QString& text : std::as_const(texts))
             QVERIFY2(text.size() <= 2 * UserCharacters::displayLimit, qPrintable(text.left(80)));
 
-        // Only what is shown was cut.
         QCOMPARE(app->name(), name);
         shown.reset();
         m_window.reset();

@@ -3,14 +3,17 @@
 #include "AppListModel.h"
 #include "AppModel.h"
 #include "CategoryListModel.h"
+#include "ElidedLabel.h"
 #include "FavoriteAppRowView.h"
 #include "FavoriteFolder.h"
 #include "FavoritesView.h"
 #include "FolderRowView.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QTest>
@@ -28,6 +31,22 @@ QStringList WindowTestKit::categoryRows(const CategoryListModel& categories) {
         result.append(
             QStringLiteral("%1=%2").arg(categories.categoryAt(row)).arg(categories.unviewedCountAt(row)));
     return result;
+}
+
+QStringList WindowTestKit::shownTexts(const QWidget* root) {
+    QStringList texts;
+    for (const QWidget* widget : root->findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        const auto* elided = qobject_cast<const ElidedLabel*>(widget);
+        const auto* button = qobject_cast<const QAbstractButton*>(widget);
+        const QString text = label    ? label->text()
+                             : elided ? elided->text()
+                             : button ? button->text()
+                                      : QString();
+        if (!text.isEmpty() && widget->isVisibleTo(root))
+            texts.append(text);
+    }
+    return texts;
 }
 
 AppDetailView::UrlOpener WindowTestKit::recordInto(QList<QUrl>& opened) {

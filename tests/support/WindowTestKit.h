@@ -23,6 +23,8 @@ public:
     static QStringList names(const AppListModel& list);
     // "<category>=<unviewed count>" for each row of the category list.
     static QStringList categoryRows(const CategoryListModel& categories);
+    // The texts of the labels and buttons shown within root.
+    static QStringList shownTexts(const QWidget* root);
     // Notes the addresses instead of opening a browser.
     static AppDetailView::UrlOpener recordInto(QList<QUrl>& opened);
 
