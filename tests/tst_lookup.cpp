@@ -7,7 +7,6 @@
 #include "StoreDocuments.h"
 #include "TransferError.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTest>
@@ -44,29 +43,18 @@ QStringList summary(const QString& name, const QString& description, const QList
 class TestLookup : public QObject {
     Q_OBJECT
 
-    FakeStore* m_store = nullptr;
-
-    std::optional<iTunesAppDetails> lookUp(AppDetailsService& service, const QString& appleID) {
-        return AsyncTest::run(service.fetchAppDetails(appleID));
-    }
+    FakeStore m_store;
 
 private slots:
+    void initTestCase() { QVERIFY(m_store.listen()); }
     void init() {
-        m_store = new FakeStore(this);
-        QVERIFY(m_store->listen());
-        qputenv("CALDRIN_STORE_ORIGIN", m_store->origin().toUtf8());
-    }
-    void cleanup() {
-        qunsetenv("CALDRIN_STORE_ORIGIN");
-        delete m_store;
-        m_store = nullptr;
+        m_store.clearRequests();
+        qputenv("CALDRIN_STORE_ORIGIN", m_store.origin().toUtf8());
     }
 
-    void lookupDocument_decodesWholeOrNotAtAll_data() {
+    void lookupDocument_refusesAnyBrokenValue_data() {
         QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QString>("error"); // empty: decodes
-        QTest::newRow("null leaves a field absent")
-            << oneResult(R"({"trackName":null,"screenshotUrls":null})") << QString();
+        QTest::addColumn<QString>("error");
         QTest::newRow("identifier beyond 64 bits")
             << oneResult(R"({"trackId":9223372036854775808})")
             << "results[0].trackId: expected a 64-bit integer, found the number 9.2233720368547758e+18";
@@ -76,15 +64,13 @@ private slots:
         QTest::newRow("second result broken")
             << QByteArray(R"({"resultCount":2,"results":[{},{"price":"free"}]})")
             << "results[1].price: expected a number, found a string";
-        QTest::newRow("no resultCount") << QByteArray(R"({"results":[]})") << "resultCount: key not found";
     }
-    void lookupDocument_decodesWholeOrNotAtAll() {
+    void lookupDocument_refusesAnyBrokenValue() {
         QFETCH(QByteArray, json);
         QFETCH(QString, error);
         try {
-            const iTunesLookupResponse document = iTunesLookupResponse::decode(json);
-            QVERIFY2(error.isEmpty(), "decoded a document that must fail");
-            QCOMPARE(document.results.size(), 1);
+            iTunesLookupResponse::decode(json);
+            QFAIL("decoded a document that must fail");
         } catch (const DecodingError& failure) {
             QCOMPARE(failure.description(), error);
         }
@@ -146,12 +132,10 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(QStringList, summary);
         QFETCH(QByteArray, echo);
-        m_store->setJson("/lookup?id=123", body);
+        m_store.setJson("/lookup?id=123", body);
         AppDetailsService service;
         ConsoleCapture console;
-
-        const std::optional<iTunesAppDetails> details = lookUp(service, "123");
-
+        const std::optional<iTunesAppDetails> details = AsyncTest::run(service.fetchAppDetails("123"));
         QVERIFY(details.has_value());
         const QStringList expected =
             QStringList{"🔍 Fetching details for app ID: 123", "📊 Lookup HTTP Status: 200"} + summary +
@@ -201,7 +185,7 @@ private slots:
         QFETCH(QString, origin);
         QFETCH(QStringList, lines);
         QFETCH(QString, thrown);
-        m_store->setResponse("/lookup?id=77", response);
+        m_store.setResponse("/lookup?id=77", response);
         if (!origin.isEmpty())
             qputenv("CALDRIN_STORE_ORIGIN", origin.toUtf8());
         HttpFetcher::Limits limits;
@@ -211,7 +195,7 @@ private slots:
         ConsoleCapture console;
         QString caught;
         try {
-            QVERIFY(!lookUp(service, "77").has_value());
+            QVERIFY(!AsyncTest::run(service.fetchAppDetails("77")));
         } catch (const DecodingError& error) {
             caught = error.description();
         } catch (const TransferError& error) {
@@ -226,34 +210,25 @@ private slots:
         QTest::newRow("ampersand and parameter") << "1&country=de";
         QTest::newRow("plus") << "+1";
         QTest::newRow("hash") << "1#fragment";
-        QTest::newRow("non-ASCII") << "ü✓ 游戏";
-        QTest::newRow("line break") << "1\r\nHost: elsewhere";
-        QTest::newRow("empty") << "";
+        QTest::newRow("non-ASCII and a line break") << "ü✓ 游戏\r\nHost: elsewhere";
     }
     void fetchAppDetails_hostileIdentifier_asksForExactlyThatIdentifier() {
         QFETCH(QString, appleID);
         AppDetailsService service;
         ConsoleCapture console;
         try {
-            lookUp(service, appleID); // nothing is served for it: a 404 page
+            AsyncTest::run(service.fetchAppDetails(appleID)); // nothing is served for it: a 404 page
         } catch (const DecodingError&) {
         }
-        QCOMPARE(m_store->requests().size(), 1);
-        const QUrl received(QStringLiteral("http://store") + m_store->requests().first());
+        QCOMPARE(m_store.requests().size(), 1);
+        const QUrl received(QStringLiteral("http://store") + m_store.requests().first());
         QCOMPARE(received.path(), QStringLiteral("/lookup"));
-        QVERIFY(!received.hasFragment());
-        const QList<QPair<QString, QString>> items = QUrlQuery(received).queryItems(QUrl::FullyDecoded);
-        QCOMPARE(items.size(), 1);
-        QCOMPARE(items.first().first, QStringLiteral("id"));
-        QCOMPARE(items.first().second, appleID);
+        QCOMPARE(QUrlQuery(received).queryItems(QUrl::FullyDecoded),
+                 (QList<QPair<QString, QString>>{{QStringLiteral("id"), appleID}}));
         QCOMPARE(console.lines().first(), "🔍 Fetching details for app ID: " + appleID);
     }
 };
 
-int main(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
-    TestLookup test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_GUILESS_MAIN(TestLookup)
 
 #include "tst_lookup.moc"
