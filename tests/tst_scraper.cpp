@@ -66,6 +66,11 @@ private:
     QString serve(const QByteArray& body, const QByteArray& head = {}) {
         return serve(ProductPages::html(ProductPages::page(body, head)));
     }
+    QString truncatedPage() {
+        FakeStore::Response truncated = ProductPages::html(ProductPages::page("<p>cut short</p>"));
+        truncated.behaviour = FakeStore::Behaviour::Truncate;
+        return serve(truncated);
+    }
     // A page that is known to scrape well, to show that a service still works.
     QString healthyPage() {
         return serve("<p>Still working</p>", "<meta name=\"description\" content=\"Still working\">");
@@ -82,20 +87,15 @@ private slots:
         m_store.setFixturesDirectory(QStringLiteral(CALDRIN_FIXTURES_DIR));
     }
 
-    void notAWebAddress_givesNothingAtOnce_data() {
-        QTest::addColumn<QString>("text");
-        for (const char* text : {"", "file:///etc/passwd", "http://"})
-            QTest::newRow(text) << QString::fromUtf8(text);
-    }
-
     void notAWebAddress_givesNothingAtOnce() {
-        QFETCH(QString, text);
         WebKitScraperService service(fast);
         ConsoleCapture console;
         m_store.clearRequests();
-        QCoro::Task<std::optional<WebKitScrapedData>> task = service.scrapePage(text);
-        QVERIFY(task.isReady());
-        QVERIFY(!runTask(std::move(task), 1s));
+        for (const QString text : {"file:///etc/passwd", "http://"}) {
+            QCoro::Task<std::optional<WebKitScrapedData>> task = service.scrapePage(text);
+            QVERIFY(task.isReady());
+            QVERIFY(!runTask(std::move(task), 1s));
+        }
         QTest::qWait(200);
         QCOMPARE(console.lines(), QStringList());
         QCOMPARE(m_store.requests(), QStringList());
@@ -147,9 +147,7 @@ private slots:
     void failedLoad_endsTheScrapeOnce_data() {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("error"); // empty: ends by the time-out
-        FakeStore::Response truncated = ProductPages::html(ProductPages::page("<p>cut short</p>"));
-        truncated.behaviour = FakeStore::Behaviour::Truncate;
-        QTest::newRow("body cut short") << serve(truncated) << "net::ERR_CONTENT_LENGTH_MISMATCH";
+        QTest::newRow("body cut short") << truncatedPage() << "net::ERR_CONTENT_LENGTH_MISMATCH";
         QTest::newRow("connection refused")
             << FakeStore::refusedOrigin() + productPath << "net::ERR_CONNECTION_REFUSED";
         QTest::newRow("unknown host") << "http://store.invalid" + productPath << "net::ERR_NAME_NOT_RESOLVED";
@@ -298,8 +296,8 @@ private slots:
         QVERIFY(victim.open(QIODevice::ReadOnly));
         QCOMPARE(victim.readAll(), QByteArray("precious"));
         QFile written(path);
-        QVERIFY(!QFileInfo(path).isSymLink() && written.open(QIODevice::ReadOnly));
-        QVERIFY(written.readAll().contains("Marker 7d2f"));
+        QVERIFY(!QFileInfo(path).isSymLink() && written.open(QIODevice::ReadOnly) &&
+                written.readAll().contains("Marker 7d2f"));
 
         QVERIFY(QFile::remove(path) && QDir().mkdir(path));
         const auto removeDirectory = qScopeGuard([&] { QDir().rmdir(path); });
@@ -314,8 +312,7 @@ private slots:
     void atomicTextFile_failedWriteLeavesNothingBehind() {
         QTemporaryDir directory;
         QVERIFY(QDir(directory.path()).mkdir(QStringLiteral("page.html")));
-        QVERIFY(!AtomicTextFile::write(directory.filePath("page.html"), QStringLiteral("<html></html>"))
-                     .isEmpty());
+        QVERIFY(!AtomicTextFile::write(directory.filePath("page.html"), QStringLiteral("x")).isEmpty());
         QCOMPARE(QDir(directory.path())
                      .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden),
                  QStringList{"page.html"});
@@ -370,12 +367,10 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("trail"); // a line expected on standard error
-        FakeStore::Response truncated = ProductPages::html(ProductPages::page("<p>cut short</p>"));
-        truncated.behaviour = FakeStore::Behaviour::Truncate;
         QTest::newRow("data") << QStringList{m_store.origin() + productPath} << 0
                               << "🔍 Starting screenshot extraction...";
         QTest::newRow("navigation failure")
-            << QStringList{serve(truncated)} << 2 << "❌ WebKit load failed: net::ERR_CONTENT_LENGTH_MISMATCH";
+            << QStringList{truncatedPage()} << 2 << "❌ WebKit load failed: net::ERR_CONTENT_LENGTH_MISMATCH";
         QTest::newRow("no address") << QStringList() << 64 << "Usage: caldrin-scrape URL";
     }
 
@@ -387,12 +382,10 @@ private slots:
         QSignalSpy finished(&tool, &QProcess::finished);
         tool.start(QStringLiteral(CALDRIN_SCRAPE_TOOL), arguments);
         QVERIFY(finished.wait(60000)); // keeps the fake store serving meanwhile
-        QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
         const QByteArray output = tool.readAllStandardOutput();
         const QString errors = QString::fromUtf8(tool.readAllStandardError());
-        QVERIFY2(tool.exitCode() == status, qPrintable(errors));
-        if (!trail.isEmpty())
-            QVERIFY2(errors.split('\n').contains(trail), qPrintable(errors));
+        QVERIFY2(tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == status, qPrintable(errors));
+        QVERIFY2(errors.split('\n').contains(trail), qPrintable(errors));
         if (status != 0) {
             QCOMPARE(output, QByteArray());
             return;
