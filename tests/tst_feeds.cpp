@@ -136,26 +136,18 @@ private slots:
         const AppModel app(decodeEntry(json));
         const QDateTime after = QDateTime::currentDateTimeUtc();
 
-        QCOMPARE(app.appleID(), QStringLiteral("987654321"));
-        QCOMPARE(app.name(), QStringLiteral("Zen 🌸 Garden"));
-        QCOMPARE(app.bundleID(), QStringLiteral("com.example.app987654321"));
-        QCOMPARE(app.developerName(), QStringLiteral("Example Dev"));
-        QCOMPARE(app.developerURL(),
-                 complete ? std::optional<QString>(QStringLiteral("https://apps.example/dev/id9"))
-                          : std::nullopt);
-        QCOMPARE(app.appStoreURL(), QStringLiteral("https://apps.example/us/app/x/id987654321"));
-        QCOMPARE(app.price(), 1.99);
-        QCOMPARE(app.currency(), QStringLiteral("USD"));
-        QCOMPARE(app.priceLabel(), QStringLiteral("$1.99"));
-        QCOMPARE(app.category(), QStringLiteral("Games"));
-        QCOMPARE(app.categoryID(), QStringLiteral("6014"));
+        const auto text = [](const std::optional<QString>& value) { return value.value_or("-"); };
+        QCOMPARE((QStringList{app.appleID(), app.name(), app.bundleID(), app.developerName(),
+                              text(app.developerURL()), app.appStoreURL(), QString::number(app.price()),
+                              app.currency(), app.priceLabel(), app.category(), app.categoryID(),
+                              app.releaseDateString(), text(app.iconURL()), text(app.copyright())}),
+                 (QStringList{"987654321", "Zen 🌸 Garden", "com.example.app987654321", "Example Dev",
+                              complete ? "https://apps.example/dev/id9" : "-",
+                              "https://apps.example/us/app/x/id987654321", "1.99", "USD", "$1.99", "Games",
+                              "6014", complete ? "March 15, 2024" : "",
+                              icon.isEmpty() ? "-" : "https://img.example/" + icon + ".png",
+                              complete ? "© 2024 Example" : "-"}));
         QCOMPARE(app.releaseDate(), QDateTime(QDate(2024, 3, 15), QTime(7, 0), Qt::UTC));
-        QCOMPARE(app.releaseDateString(), complete ? QStringLiteral("March 15, 2024") : QString());
-        QCOMPARE(app.iconURL(), icon.isEmpty()
-                                    ? std::nullopt
-                                    : std::optional<QString>("https://img.example/" + icon + ".png"));
-        QCOMPARE(app.copyright(),
-                 complete ? std::optional<QString>(QStringLiteral("© 2024 Example")) : std::nullopt);
         QVERIFY(app.fetchedAt() >= before && app.fetchedAt() <= after);
     }
 
