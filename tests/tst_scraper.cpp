@@ -75,8 +75,8 @@ private:
     QString healthyPage() {
         return serve("<p>Still working</p>", "<meta name=\"description\" content=\"Still working\">");
     }
-    static void verifyStillWorks(WebKitScraperService& service, const QString& url) {
-        const std::optional<WebKitScrapedData> data = runTask(service.scrapePage(url), 20s);
+    static void verifyStillWorks(QCoro::Task<std::optional<WebKitScrapedData>> scrape) {
+        const std::optional<WebKitScrapedData> data = runTask(std::move(scrape), 20s);
         QVERIFY(data);
         QCOMPARE(data->description, std::optional<QString>(QStringLiteral("Still working")));
     }
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(console.lines(), (QStringList{"🌐 WebKit scraping: " + url,
                                                error.isEmpty() ? QStringLiteral("⏰ WebKit scraping timeout")
                                                                : "❌ WebKit load failed: " + error}));
-        verifyStillWorks(service, healthyPage());
+        verifyStillWorks(service.scrapePage(healthyPage()));
     }
 
     void hostilePage_endsAndTheNextScrapeWorks_data() {
@@ -208,7 +208,7 @@ private slots:
         QCOMPARE(timedOut, !data);
         if (ending != Ending::Either)
             QCOMPARE(bool(data), ending == Ending::Data);
-        verifyStillWorks(service, healthyPage());
+        verifyStillWorks(service.scrapePage(healthyPage()));
     }
 
     // A page that finishes twice: the first extraction to end delivers, the
@@ -230,7 +230,7 @@ private slots:
         QTRY_COMPARE(console.lines().count(QStringLiteral("📝 Description: Twice...")), 2);
 
         QVERIFY(runTask(service.scrapePage(servedTwice()), 20s));
-        verifyStillWorks(service, healthyPage());
+        verifyStillWorks(service.scrapePage(healthyPage()));
     }
 
     // A time-out ends only the scrape that started it, never a later one.
@@ -252,9 +252,7 @@ private slots:
         QTest::qWait(300);
         QCoro::Task<std::optional<WebKitScrapedData>> second = service.scrapePage(healthyPage());
         QVERIFY(!runTask(std::move(first), 2s));
-        const std::optional<WebKitScrapedData> data = runTask(std::move(second), 20s);
-        QVERIFY(data);
-        QCOMPARE(data->description, std::optional<QString>(QStringLiteral("Still working")));
+        verifyStillWorks(std::move(second));
     }
 
     void serviceGoneDuringAScrape_callerGetsNothing_data() {
@@ -302,7 +300,7 @@ private slots:
         QVERIFY(QFile::remove(path) && QDir().mkdir(path));
         const auto removeDirectory = qScopeGuard([&] { QDir().rmdir(path); });
         console.clear();
-        verifyStillWorks(service, healthyPage());
+        verifyStillWorks(service.scrapePage(healthyPage()));
         QVERIFY(console.contains(
             QStringLiteral("⚠️ Could not save HTML to: /tmp/appstore_page_debug.html (") +
             QString::fromLocal8Bit(std::strerror(EISDIR)) + ')'));
