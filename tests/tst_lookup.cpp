@@ -223,6 +223,7 @@ private slots:
         QCOMPARE(m_store.requests().size(), 1);
         const QUrl received(QStringLiteral("http://store") + m_store.requests().first());
         QCOMPARE(received.path(), QStringLiteral("/lookup"));
+        QVERIFY(!m_store.requests().first().contains(u'+')); // a server may read it as a space
         QCOMPARE(QUrlQuery(received).queryItems(QUrl::FullyDecoded),
                  (QList<QPair<QString, QString>>{{QStringLiteral("id"), appleID}}));
         QCOMPARE(console.lines().first(), "🔍 Fetching details for app ID: " + appleID);
