@@ -350,7 +350,7 @@ private slots:
         QTest::addColumn<bool>("mainFrame");
         QTest::addColumn<bool>("allowed");
         QTest::newRow("https") << "https://apps.apple.com/us/app/x/id1" << true << true;
-        QTest::newRow("qrc") << "qrc:/icons/app.svg" << true << false;
+        QTest::newRow("qrc frame") << "qrc:/icons/app.svg" << false << false;
         QTest::newRow("data page") << "data:text/html,<b>x</b>" << true << false;
         QTest::newRow("data frame") << "data:text/html,<b>x</b>" << false << true;
     }
