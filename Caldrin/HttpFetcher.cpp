@@ -118,6 +118,13 @@ QCoro::Task<HttpFetcher::Response> HttpFetcher::get(QUrl url) {
         body += raw->readAll();
         tooLarge = body.size() > limits.maxBodyBytes;
     }
+    // When the server's close is seen together with the last bytes, Qt ends
+    // the reply as a success however short of the announced length it fell.
+    // An encoded body is announced by its encoded length: no measure then.
+    const QVariant announced = raw->header(QNetworkRequest::ContentLengthHeader);
+    if (answered && !tooLarge && announced.isValid() && !raw->hasRawHeader("Content-Encoding") &&
+        body.size() < announced.toLongLong())
+        throw TransferError(TransferError::Kind::Failed, QStringLiteral("Connection closed"));
     if (tooLarge) {
         throw TransferError(
             TransferError::Kind::BodyTooLarge,
