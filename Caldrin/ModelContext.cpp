@@ -48,6 +48,17 @@ QByteArray keyList(const QList<qint64>& keys) {
     return list;
 }
 
+// The WHERE clause (or nothing) of the committed rows a query may take from
+// the table as it is: those matching `condition` that no pending change touches.
+QByteArray committedRowsWhere(const QByteArray& condition, const QList<qint64>& changed) {
+    QByteArrayList where;
+    if (!condition.isEmpty())
+        where.append("(" + condition + ")");
+    if (!changed.isEmpty())
+        where.append("pk NOT IN (" + keyList(changed) + ")");
+    return where.isEmpty() ? QByteArray() : " WHERE " + where.join(" AND ");
+}
+
 } // namespace
 
 ModelContext::ModelContext(SqliteDatabase& database, QObject* parent)
@@ -247,14 +258,8 @@ ModelContext::overlayFetch(const RecordTable& table, const QByteArray& condition
                              (limit ? " LIMIT " + QByteArray::number(*limit) : QByteArray());
     // The committed rows that no pending change touches, as the query has them...
     if (!m_bulkDeletes.contains(table.table)) {
-        QByteArrayList where;
-        if (!condition.isEmpty())
-            where.append("(" + condition + ")");
-        if (!changed.isEmpty())
-            where.append("pk NOT IN (" + keyList(changed) + ")");
         SqliteStatement statement(m_database, "SELECT pk, " + table.selectList + " FROM main." + table.table +
-                                                  (where.isEmpty() ? "" : " WHERE " + where.join(" AND ")) +
-                                                  order);
+                                                  committedRowsWhere(condition, changed) + order);
         if (bind)
             bind(statement);
         while (statement.step())
@@ -292,13 +297,8 @@ qint64 ModelContext::overlayCount(const RecordTable& table, const QByteArray& co
     }
     qint64 count = 0;
     if (!m_bulkDeletes.contains(table.table)) {
-        QByteArrayList where;
-        if (!condition.isEmpty())
-            where.append("(" + condition + ")");
-        if (!changed.isEmpty())
-            where.append("pk NOT IN (" + keyList(changed) + ")");
         SqliteStatement statement(m_database, "SELECT count(*) FROM main." + table.table +
-                                                  (where.isEmpty() ? "" : " WHERE " + where.join(" AND ")));
+                                                  committedRowsWhere(condition, changed));
         if (bind)
             bind(statement);
         count = statement.step() ? statement.int64(0) : 0;
