@@ -207,12 +207,15 @@ void CollectorBox::styleStartStop(bool collecting) {
 }
 
 void CollectorBox::toggleCollecting() {
-    if (!m_collector)
-        return;
-    if (m_collector->isCollecting())
-        m_collector->stopCollecting();
+    if (m_collector)
+        startOrStop(*m_collector);
+}
+
+void CollectorBox::startOrStop(AppCollectorService& collector) {
+    if (collector.isCollecting())
+        collector.stopCollecting();
     else
-        m_collector->startCollecting();
+        collector.startCollecting();
 }
 
 void CollectorBox::fetchNow() {

@@ -43,6 +43,8 @@ public:
     // Starts a collection run as a task of its own, once the main thread is
     // free; nobody waits for it (the collector reports through its status).
     static void startFetch(AppCollectorService& collector);
+    // Stops a collecting collector, starts one that is not.
+    static void startOrStop(AppCollectorService& collector);
 
     // What "Total collected" shows.
     qint64 totalCollected();

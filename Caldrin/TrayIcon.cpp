@@ -44,12 +44,8 @@ TrayIcon::TrayIcon(ContentView& window, ShowWindow showWindow, const Availabilit
             CollectorBox::startFetch(*m_collector);
     });
     m_startStop = m_menu->addAction(QStringLiteral("Start Collecting"), this, [this] {
-        if (!m_collector)
-            return;
-        if (m_collector->isCollecting())
-            m_collector->stopCollecting();
-        else
-            m_collector->startCollecting();
+        if (m_collector)
+            CollectorBox::startOrStop(*m_collector);
     });
     m_menu->addSeparator();
     m_quit = m_menu->addAction(QStringLiteral("Quit"), this, &TrayIcon::quit);
