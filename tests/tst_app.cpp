@@ -6,6 +6,7 @@
 #include "ModelContext.h"
 #include "SampleApps.h"
 #include "StoreDocuments.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -26,18 +27,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The unprivileged user the permission cases run as: root ignores permissions.
-constexpr uid_t kNobody = 65534;
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using TestFiles::kNobody;
+using TestFiles::readFile;
+using TestFiles::writeFile;
 
 bool giveToNobody(const QString& root) {
     bool ok = ::chown(QFile::encodeName(root).constData(), kNobody, kNobody) == 0;

@@ -12,6 +12,7 @@
 #include "ModelContext.h"
 #include "SampleApps.h"
 #include "SymbolTable.h"
+#include "TestFiles.h"
 #include "WebEngineTestMain.h"
 #include "WindowTestKit.h"
 
@@ -41,17 +42,9 @@ Q_DECLARE_METATYPE(ExportFormat)
 
 namespace {
 
-constexpr unsigned kNobody = 65534;
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using TestFiles::kNobody;
+using TestFiles::readFile;
+using TestFiles::writeFile;
 
 QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
@@ -138,10 +131,10 @@ private slots:
         QCOMPARE(store.exportTo(csvPath, ExportFormat::Csv).outcome, Outcome::Written);
         QCOMPARE(store.exportTo(jsonPath, ExportFormat::Json).outcome, Outcome::Written);
 
-        QCOMPARE(readAll(csvPath), kHeader + "1000," + csv +
-                                       ",Example Developer,Games,Get,2024-01-01T07:00:00Z,,,"
-                                       "https://apps.example/id1000,,unknown\r\n");
-        const QByteArray written = readAll(jsonPath);
+        QCOMPARE(readFile(csvPath), kHeader + "1000," + csv +
+                                        ",Example Developer,Games,Get,2024-01-01T07:00:00Z,,,"
+                                        "https://apps.example/id1000,,unknown\r\n");
+        const QByteArray written = readFile(jsonPath);
         QVERIFY2(written.contains("\"name\":" + json + ','), written.constData());
         QJsonParseError error{};
         const QJsonDocument document = QJsonDocument::fromJson(written, &error);
@@ -179,7 +172,7 @@ private slots:
         QCOMPARE(stat(QFile::encodeName(csvPath).constData(), &written), 0);
         QCOMPARE(written.st_mode & 07777, 0604u);
         QCOMPARE(
-            readAll(csvPath),
+            readFile(csvPath),
             kHeader +
                 u"1000,Full,Harbor Apps,Music,\"0,99 €\",2026-03-09T23:59:58Z,4.5,1234,https://apps.example/id1000,3,yes\r\n"_s
                     .toUtf8() +
@@ -188,7 +181,7 @@ private slots:
 
         const QString jsonPath = store.dir.filePath(u"apps.json"_s);
         QCOMPARE(store.exportTo(jsonPath, ExportFormat::Json).exported, 3);
-        const QByteArray json = readAll(jsonPath);
+        const QByteArray json = readFile(jsonPath);
         const QJsonArray array = QJsonDocument::fromJson(json).array();
         QCOMPARE(array.size(), 3);
         // One object per line, keys in the CSV's order.
@@ -210,9 +203,9 @@ private slots:
 
         // Nothing matches: a header alone, an empty array.
         QCOMPARE(store.exportTo(csvPath, ExportFormat::Csv, u"Books"_s).exported, 0);
-        QCOMPARE(readAll(csvPath), kHeader);
+        QCOMPARE(readFile(csvPath), kHeader);
         QCOMPARE(store.exportTo(jsonPath, ExportFormat::Json, u"Books"_s).exported, 0);
-        QCOMPARE(readAll(jsonPath), "[]\n"_ba);
+        QCOMPARE(readFile(jsonPath), "[]\n"_ba);
     }
 
     void filters_exportExactlyWhatTheListMatches_data() {
@@ -251,7 +244,7 @@ private slots:
         const AppExporter::Result result = store.exportTo(path, ExportFormat::Csv, category, search);
         QCOMPARE(result.outcome, Outcome::Written);
         QCOMPARE(result.exported, expected.size());
-        QCOMPARE(csvAppleIDs(readAll(path)), expected);
+        QCOMPARE(csvAppleIDs(readFile(path)), expected);
 
         AppIndex index(store.context(), AppIndex::Loading::Immediately);
         AppListModel list(index);
@@ -298,7 +291,7 @@ private slots:
         QCOMPARE(control.rowsToRead.load(), 3 * AppExporter::kBatchRows);
         QCOMPARE(entries(target.path()), before);
         if (!existing.isNull())
-            QCOMPARE(readAll(path), existing);
+            QCOMPARE(readFile(path), existing);
     }
 
     void unwritableTarget_failsClearlyAndKeepsWhatIsThere_data() {
@@ -349,7 +342,7 @@ private slots:
                  u"cannot write %1: %2"_s.arg(path, QString::fromLocal8Bit(std::strerror(error))));
         QCOMPARE(entries(folder), before);
         if (setup == u"read-only file"_s)
-            QCOMPARE(readAll(path), "kept\n"_ba);
+            QCOMPARE(readFile(path), "kept\n"_ba);
         QFile::setPermissions(folder, readable | QFile::WriteOwner);
     }
 
@@ -422,7 +415,7 @@ private slots:
         QVERIFY(console.contains(u"📤 Exported 3 apps to "_s + json));
         QVERIFY(!store.context().hasChanges());
         QStringList ids;
-        for (const QJsonValue& app : QJsonDocument::fromJson(readAll(json)).array())
+        for (const QJsonValue& app : QJsonDocument::fromJson(readFile(json)).array())
             ids.append(app.toObject().value(u"appleID"_s).toString());
         QCOMPARE(ids, (QStringList{u"1000"_s, u"1001"_s, u"1004"_s}));
         QTRY_VERIFY(!controller->progressDialog());
@@ -431,7 +424,7 @@ private slots:
         window.appList().setSearchText(QString());
         pressCtrlE();
         QVERIFY(finished.wait(10000));
-        QCOMPARE(csvAppleIDs(readAll(target.filePath(u"apps.csv"_s))),
+        QCOMPARE(csvAppleIDs(readFile(target.filePath(u"apps.csv"_s))),
                  (QStringList{u"1003"_s, u"1000"_s, u"1001"_s, u"1004"_s}));
 
         pressCtrlE();
