@@ -1,7 +1,8 @@
 #pragma once
 
-// Small helpers shared by the bench_* programs: figures, process clocks and a
-// span measured by the stall probe.
+// Small helpers shared by the bench_* programs: figures, process clocks, a
+// span measured by the stall probe, and the set-up of the process and of the
+// window they measure.
 
 #include "StallProbe.h"
 
@@ -10,12 +11,15 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QList>
+#include <QString>
 #include <QTimer>
 
 #include <cstdio>
 #include <ctime>
 #include <functional>
 #include <unistd.h>
+
+class QTemporaryDir;
 
 namespace BenchSupport {
 
@@ -88,5 +92,22 @@ inline double threadCpuMs() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
 }
+
+// Before the QApplication: the window's size and the collector's last run go
+// to settings of their own under `home`, so the user's stay untouched; the
+// offscreen platform unless another was chosen.
+void useTemporaryHome(const QTemporaryDir& home);
+
+// Before the QApplication: the web engine resolves no name but 127.0.0.1 and
+// localhost, unless its flags were chosen.
+void resolveOnlyLocalHost();
+
+// The window's collector and its details queue, and the list's icons, get a
+// refused connection instead of the network.
+void refuseNetwork();
+
+// The fake store on 127.0.0.1 directly; everything else (the list's icons) to
+// a port where nothing listens.
+void reachOnlyLocalHost();
 
 } // namespace BenchSupport

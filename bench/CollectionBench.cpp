@@ -57,17 +57,6 @@ void quietHandler(QtMsgType, const QMessageLogContext& context, const QString& m
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-// The fake store on 127.0.0.1 directly; everything else (the list's icons) to
-// a port where nothing listens.
-class LocalOnly : public QNetworkProxyFactory {
-public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
-        if (query.peerHostName() == QLatin1String("127.0.0.1"))
-            return {QNetworkProxy::NoProxy};
-        return {QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9)};
-    }
-};
-
 QCoro::Task<> run(AppCollectorService& collector, QEventLoop& loop) {
     QCoro::Task<> collecting = collector.fetchNewApps();
     co_await collecting;
@@ -78,10 +67,7 @@ QCoro::Task<> run(AppCollectorService& collector, QEventLoop& loop) {
 
 int main(int argc, char* argv[]) {
     QTemporaryDir home;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    BenchSupport::useTemporaryHome(home);
     WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Caldrin"));
@@ -133,7 +119,7 @@ int main(int argc, char* argv[]) {
         return 1;
     serveFeeds(false);
     qputenv("CALDRIN_STORE_ORIGIN", store->origin().toUtf8());
-    QNetworkProxyFactory::setApplicationProxyFactory(new LocalOnly);
+    BenchSupport::reachOnlyLocalHost();
 
     // The window starts its collector after its first paint; that first run
     // finds empty feeds. The run measured is a later one, as "Fetch Now" or

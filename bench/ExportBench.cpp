@@ -7,6 +7,7 @@
 // window's collector and the list's icons lead to a port on 127.0.0.1 where
 // nothing listens.
 #include "AppIndex.h"
+#include "BenchSupport.h"
 #include "ContentView.h"
 #include "ExportController.h"
 #include "ModelContainer.h"
@@ -98,16 +99,11 @@ int run(const QString& storePath) {
 
 int main(int argc, char* argv[]) {
     QTemporaryDir home;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("CALDRIN_STORE_ORIGIN", "http://127.0.0.1:9");
+    BenchSupport::useTemporaryHome(home);
     WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Caldrin"));
-    QNetworkProxy::setApplicationProxy(
-        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9));
+    BenchSupport::refuseNetwork();
     if (argc != 2 || !QFile::exists(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "usage: bench_export <path/to/caldrin.sqlite>\n");
         return 2;

@@ -399,18 +399,11 @@ int main(int argc, char* argv[]) {
     // The window keeps its size, and the collector its last run, in settings
     // of their own here; the user's stay untouched.
     QTemporaryDir home;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The window's collector and its details queue, and the list's icons, get
-    // a refused connection instead of the network.
-    qputenv("CALDRIN_STORE_ORIGIN", "http://127.0.0.1:9");
+    BenchSupport::useTemporaryHome(home);
     WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Caldrin"));
-    QNetworkProxy::setApplicationProxy(
-        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9));
+    BenchSupport::refuseNetwork();
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--first-paint-only")) {
         try {

@@ -47,15 +47,6 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
         std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
-class LocalOnly : public QNetworkProxyFactory {
-public:
-    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
-        if (query.peerHostName() == QLatin1String("127.0.0.1"))
-            return {QNetworkProxy::NoProxy};
-        return {QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9)};
-    }
-};
-
 QString appleID(int i) {
     return QStringLiteral("benchq%1").arg(i);
 }
@@ -129,7 +120,7 @@ int run(const QString& path) {
     if (!listening)
         return 1;
     qputenv("CALDRIN_STORE_ORIGIN", origin.toUtf8());
-    QNetworkProxyFactory::setApplicationProxyFactory(new LocalOnly);
+    BenchSupport::reachOnlyLocalHost();
 
     auto container = ModelContainer::open(path);
     ModelContext& context = container->mainContext();
@@ -195,13 +186,8 @@ int run(const QString& path) {
 
 int main(int argc, char* argv[]) {
     QTemporaryDir home;
-    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-                "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\"");
+    BenchSupport::useTemporaryHome(home);
+    BenchSupport::resolveOnlyLocalHost();
     WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Caldrin"));

@@ -87,9 +87,7 @@ void quiet(QtMsgType type, const QMessageLogContext& context, const QString& mes
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-                "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\"");
+    BenchSupport::resolveOnlyLocalHost();
     WebEngineEnvironment::prepare();
     QApplication application(argc, argv);
     qInstallMessageHandler(quiet);

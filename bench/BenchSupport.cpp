@@ -1,0 +1,45 @@
+#include "BenchSupport.h"
+
+#include <QNetworkProxy>
+#include <QNetworkProxyFactory>
+#include <QTemporaryDir>
+
+namespace BenchSupport {
+
+namespace {
+
+class LocalOnly : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery& query) override {
+        if (query.peerHostName() == QLatin1String("127.0.0.1"))
+            return {QNetworkProxy::NoProxy};
+        return {QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9)};
+    }
+};
+
+} // namespace
+
+void useTemporaryHome(const QTemporaryDir& home) {
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, QFile::encodeName(home.filePath(QString::fromLatin1(name))));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+void resolveOnlyLocalHost() {
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+                "--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\"");
+}
+
+void refuseNetwork() {
+    qputenv("CALDRIN_STORE_ORIGIN", "http://127.0.0.1:9");
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9));
+}
+
+void reachOnlyLocalHost() {
+    QNetworkProxyFactory::setApplicationProxyFactory(new LocalOnly);
+}
+
+} // namespace BenchSupport
