@@ -1,8 +1,15 @@
 #include "BenchSupport.h"
 
+#include "AppCollectorService.h"
+#include "AppIndex.h"
+#include "ContentView.h"
+#include "DetailsFetchQueue.h"
+
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 namespace BenchSupport {
 
@@ -40,6 +47,26 @@ void refuseNetwork() {
 
 void reachOnlyLocalHost() {
     QNetworkProxyFactory::setApplicationProxyFactory(new LocalOnly);
+}
+
+AppCollectorService* showAndAwaitFirstCollection(ContentView& window) {
+    window.resize(1280, 900);
+    window.show();
+    const bool started = waitUntil(
+        [&] {
+            AppCollectorService* collector = window.collectorService();
+            return window.appIndex().isReady() && collector &&
+                   collector->statusMessage().startsWith(QStringLiteral("✓"));
+        },
+        120'000);
+    if (!started) {
+        std::fprintf(stderr, "the window's collector did not finish its first run\n");
+        return nullptr;
+    }
+    DetailsFetchQueue& queue = window.collectorService()->detailsQueue();
+    queue.clearQueue();
+    waitUntil([&] { return !queue.isProcessing(); }, 30'000);
+    return window.collectorService();
 }
 
 } // namespace BenchSupport

@@ -19,6 +19,8 @@
 #include <functional>
 #include <unistd.h>
 
+class AppCollectorService;
+class ContentView;
 class QTemporaryDir;
 
 namespace BenchSupport {
@@ -109,5 +111,11 @@ void refuseNetwork();
 // The fake store on 127.0.0.1 directly; everything else (the list's icons) to
 // a port where nothing listens.
 void reachOnlyLocalHost();
+
+// Shows the window and waits for its list index and for the first run of its
+// collector, which it starts after its first paint; then drops the incomplete
+// apps the start-up check queued, which are not measured. Null, with a line on
+// stderr, when that first run did not finish within two minutes.
+AppCollectorService* showAndAwaitFirstCollection(ContentView& window);
 
 } // namespace BenchSupport

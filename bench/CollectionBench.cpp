@@ -125,23 +125,10 @@ int main(int argc, char* argv[]) {
     // finds empty feeds. The run measured is a later one, as "Fetch Now" or
     // the hourly timer starts it, with the list index in.
     ContentView window(context);
-    window.resize(1280, 900);
-    window.show();
-    const bool started = BenchSupport::waitUntil(
-        [&] {
-            AppCollectorService* collector = window.collectorService();
-            return window.appIndex().isReady() && collector &&
-                   collector->statusMessage().startsWith(QStringLiteral("✓"));
-        },
-        120'000);
-    if (!started) {
-        std::fprintf(stderr, "the window's collector did not finish its first run\n");
+    AppCollectorService* const started = BenchSupport::showAndAwaitFirstCollection(window);
+    if (!started)
         return 1;
-    }
-    AppCollectorService& collector = *window.collectorService();
-    // The start-up check queued the store's incomplete apps; they are not this run's.
-    collector.detailsQueue().clearQueue();
-    BenchSupport::waitUntil([&] { return !collector.detailsQueue().isProcessing(); }, 30'000);
+    AppCollectorService& collector = *started;
     BenchSupport::waitUntil([] { return false; }, 500);
     serveFeeds(true);
     QMetaObject::invokeMethod(

@@ -130,23 +130,10 @@ int run(const QString& path) {
     timing.queue.scraper.pageWait = 0ms;
     options.collectorTiming = timing;
     ContentView window(context, options);
-    window.resize(1280, 900);
-    window.show();
-    const bool started = BenchSupport::waitUntil(
-        [&] {
-            AppCollectorService* collector = window.collectorService();
-            return window.appIndex().isReady() && collector &&
-                   collector->statusMessage().startsWith(QStringLiteral("✓"));
-        },
-        120'000);
-    if (!started) {
-        std::fprintf(stderr, "the window's collector did not finish its first run\n");
+    AppCollectorService* const collector = BenchSupport::showAndAwaitFirstCollection(window);
+    if (!collector)
         return 1;
-    }
-    DetailsFetchQueue& queue = window.collectorService()->detailsQueue();
-    // The start-up check queued the store's incomplete apps; they are not measured.
-    queue.clearQueue();
-    BenchSupport::waitUntil([&] { return !queue.isProcessing(); }, 30'000);
+    DetailsFetchQueue& queue = collector->detailsQueue();
 
     // The new apps, as a collection run leaves them: saved, at the top of the list.
     QList<QSharedPointer<AppModel>> apps;
