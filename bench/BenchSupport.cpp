@@ -2,9 +2,11 @@
 
 #include "AppCollectorService.h"
 #include "AppIndex.h"
+#include "AppModel.h"
 #include "ContentView.h"
 #include "DetailsFetchQueue.h"
 
+#include <QDateTime>
 #include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QTemporaryDir>
@@ -67,6 +69,23 @@ AppCollectorService* showAndAwaitFirstCollection(ContentView& window) {
     queue.clearQueue();
     waitUntil([&] { return !queue.isProcessing(); }, 30'000);
     return window.collectorService();
+}
+
+QSharedPointer<AppModel> newApp(const QString& appleID, const QString& name, const QString& bundleID,
+                                const QString& appStoreURL) {
+    auto app = QSharedPointer<AppModel>::create();
+    app->setAppleID(appleID);
+    app->setName(name);
+    app->setBundleID(bundleID);
+    app->setDeveloperName(QStringLiteral("Bench Labs"));
+    app->setAppStoreURL(appStoreURL);
+    app->setCurrency(QStringLiteral("USD"));
+    app->setPriceLabel(QStringLiteral("Get"));
+    app->setCategory(QStringLiteral("Games"));
+    app->setCategoryID(QStringLiteral("6014"));
+    app->setReleaseDate(QDateTime::currentDateTimeUtc());
+    app->setFetchedAt(QDateTime::currentDateTimeUtc());
+    return app;
 }
 
 } // namespace BenchSupport

@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QList>
+#include <QSharedPointer>
 #include <QString>
 #include <QTimer>
 
@@ -20,6 +21,7 @@
 #include <unistd.h>
 
 class AppCollectorService;
+class AppModel;
 class ContentView;
 class QTemporaryDir;
 
@@ -117,5 +119,9 @@ void reachOnlyLocalHost();
 // apps the start-up check queued, which are not measured. Null, with a line on
 // stderr, when that first run did not finish within two minutes.
 AppCollectorService* showAndAwaitFirstCollection(ContentView& window);
+
+// A new app as a collection run leaves it, released and fetched just now.
+QSharedPointer<AppModel> newApp(const QString& appleID, const QString& name, const QString& bundleID,
+                                const QString& appStoreURL);
 
 } // namespace BenchSupport

@@ -110,19 +110,9 @@ void settle(ContentView& window) {
 }
 
 QSharedPointer<AppModel> benchApp(int i) {
-    auto app = QSharedPointer<AppModel>::create();
-    app->setAppleID(QStringLiteral("bench-%1").arg(i));
-    app->setName(QStringLiteral("Bench Fresh App %1").arg(i));
-    app->setBundleID(QStringLiteral("com.example.bench%1").arg(i));
-    app->setDeveloperName(QStringLiteral("Bench Labs"));
-    app->setAppStoreURL(QStringLiteral("https://apps.example/bench%1").arg(i));
-    app->setCurrency(QStringLiteral("USD"));
-    app->setPriceLabel(QStringLiteral("Get"));
-    app->setCategory(QStringLiteral("Games"));
-    app->setCategoryID(QStringLiteral("6014"));
-    app->setReleaseDate(QDateTime::currentDateTimeUtc());
-    app->setFetchedAt(QDateTime::currentDateTimeUtc());
-    return app;
+    return BenchSupport::newApp(
+        QStringLiteral("bench-%1").arg(i), QStringLiteral("Bench Fresh App %1").arg(i),
+        QStringLiteral("com.example.bench%1").arg(i), QStringLiteral("https://apps.example/bench%1").arg(i));
 }
 
 double waitForFirstPaint(ContentView& window) {

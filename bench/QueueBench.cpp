@@ -72,19 +72,9 @@ QJsonObject lookupResult(int i) {
 }
 
 QSharedPointer<AppModel> newApp(int i, const QString& origin) {
-    auto app = QSharedPointer<AppModel>::create();
-    app->setAppleID(appleID(i));
-    app->setName(QStringLiteral("Bench Queue App %1").arg(i));
-    app->setBundleID(QStringLiteral("com.example.benchq%1").arg(i));
-    app->setDeveloperName(QStringLiteral("Bench Labs"));
-    app->setAppStoreURL(origin + QStringLiteral("/us/app/x/id") + appleID(i));
-    app->setCurrency(QStringLiteral("USD"));
-    app->setPriceLabel(QStringLiteral("Get"));
-    app->setCategory(QStringLiteral("Games"));
-    app->setCategoryID(QStringLiteral("6014"));
-    app->setReleaseDate(QDateTime::currentDateTimeUtc());
-    app->setFetchedAt(QDateTime::currentDateTimeUtc());
-    return app;
+    return BenchSupport::newApp(appleID(i), QStringLiteral("Bench Queue App %1").arg(i),
+                                QStringLiteral("com.example.benchq%1").arg(i),
+                                origin + QStringLiteral("/us/app/x/id") + appleID(i));
 }
 
 int run(const QString& path) {
