@@ -46,12 +46,6 @@ double processCpuMs() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
 }
 
-double threadCpuMs() {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1000.0 + now.tv_nsec / 1e6;
-}
-
 void quietHandler(QtMsgType, const QMessageLogContext& context, const QString& message) {
     if (!Console::isConsoleCategory(context.category))
         std::fprintf(stderr, "%s\n", qPrintable(message));
@@ -132,12 +126,12 @@ int main(int argc, char* argv[]) {
     BenchSupport::waitUntil([] { return false; }, 500);
     serveFeeds(true);
     QMetaObject::invokeMethod(
-        store, [&] { serverCpuBefore = threadCpuMs(); }, Qt::BlockingQueuedConnection);
+        store, [&] { serverCpuBefore = BenchSupport::threadCpuMs(); }, Qt::BlockingQueuedConnection);
 
     StallProbe probe;
     probe.start();
     const double cpuBefore = processCpuMs();
-    const double mainBefore = threadCpuMs();
+    const double mainBefore = BenchSupport::threadCpuMs();
     QElapsedTimer wall;
     wall.start();
     QEventLoop loop;
@@ -145,12 +139,13 @@ int main(int argc, char* argv[]) {
     loop.exec();
     probe.stop();
     const double wallMs = wall.elapsed();
-    const double mainMs = threadCpuMs() - mainBefore;
+    const double mainMs = BenchSupport::threadCpuMs() - mainBefore;
     const double cpuMs = processCpuMs() - cpuBefore;
     collector.detailsQueue().clearQueue();
     double serverMs = 0;
     QMetaObject::invokeMethod(
-        store, [&] { serverMs = threadCpuMs() - serverCpuBefore; }, Qt::BlockingQueuedConnection);
+        store, [&] { serverMs = BenchSupport::threadCpuMs() - serverCpuBefore; },
+        Qt::BlockingQueuedConnection);
 
     const QString status = collector.statusMessage();
     std::printf("collection_run_status: %s\n", qPrintable(status));

@@ -28,10 +28,7 @@
 
 namespace {
 
-void figure(const char* name, double value) {
-    std::printf("%s: %.0f\n", name, value);
-    std::fflush(stdout);
-}
+using BenchSupport::figure;
 
 void quietHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
 
