@@ -68,6 +68,49 @@ const char* findKey(const char* at, const char* end, const QByteArray& key) {
     return nullptr;
 }
 
+// a-z get a bit each, as most keys are made of them, and a one-letter key is
+// answered by its bit alone; every other byte shares one of six.
+constexpr quint32 kLetterBits = (quint32(1) << 26) - 1;
+
+constexpr quint32 byteBit(unsigned char byte) {
+    return byte >= 'a' && byte <= 'z' ? quint32(1) << (byte - 'a') : quint32(1) << (26 + byte % 6);
+}
+
+quint32 maskOf(QByteArrayView text) {
+    quint32 mask = 0;
+    for (const char c : text)
+        mask |= byteBit(static_cast<unsigned char>(c));
+    return mask;
+}
+
+// Calls work(first, last) over [0, total), a large range in two halves at once,
+// one of them on a worker thread.
+template <typename Work> void inHalves(size_t total, const Work& work) {
+    constexpr size_t kSplitFrom = 100'000;
+    if (total < kSplitFrom || QThread::idealThreadCount() < 2) {
+        work(size_t(0), total);
+        return;
+    }
+    const size_t half = total / 2;
+    QFuture<void> other = QtConcurrent::run([&work, half, total] { work(half, total); });
+    work(size_t(0), half);
+    other.waitForFinished();
+}
+
+// Whether [at, end) holds the key. Most texts are a short name and developer,
+// where a plain loop beats a call of memchr and memcmp per text.
+bool holdsKey(const char* at, const char* end, const QByteArray& key) {
+    const qsizetype length = key.size();
+    if (length < 2 || end - at > 64)
+        return findKey(at, end, key) != nullptr;
+    const char* k = key.constData();
+    for (const char* last = end - length; at <= last; ++at) {
+        if (at[0] == k[0] && at[1] == k[1] && memcmp(at + 2, k + 2, static_cast<size_t>(length - 2)) == 0)
+            return true;
+    }
+    return false;
+}
+
 qint64 storedDate(const QDateTime& date) {
     return date.isValid() ? date.toMSecsSinceEpoch() : 0;
 }
@@ -150,6 +193,7 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     data->category.reserve(expected);
     data->flags.reserve(expected);
     data->textEnd.reserve(expected);
+    data->byteMask.reserve(expected);
     data->order.reserve(expected);
     data->text.reserve(expected * 40);
     data->slotByPk.reserve(database.queryInt64("SELECT max(pk) FROM AppModel") + 1);
@@ -199,6 +243,7 @@ void AppIndex::loadNow() {
 }
 
 void AppIndex::install(LoadResult result) {
+    forgetLastSearch();
     m_data = std::move(result.data);
     m_unsaved.clear();
     m_slotByUnsaved.clear();
@@ -224,6 +269,7 @@ AppIndex::Slot AppIndex::Data::append(qint64 pk, qint64 date, int categoryId, bo
     flags.push_back(kLive | (viewed ? kViewed : 0));
     text.insert(text.end(), searchText.cbegin(), searchText.cend());
     textEnd.push_back(static_cast<quint32>(text.size()));
+    byteMask.push_back(maskOf(searchText));
     if (pk != 0)
         slotByPk.insert(pk, slot);
     CategoryCount& count = categoryCounts[static_cast<size_t>(categoryId)];
@@ -244,6 +290,7 @@ void AppIndex::Data::reserveHeadroom() {
     category.reserve(room);
     flags.reserve(room);
     textEnd.reserve(room);
+    byteMask.reserve(room);
     order.reserve(room);
     text.reserve(text.size() + (room - size) * 64);
     slotByPk.dense.reserve(slotByPk.dense.size() + (room - size));
@@ -324,9 +371,27 @@ QByteArray AppIndex::searchText(const AppModel& app) {
     return text;
 }
 
-bool AppIndex::matches(Slot slot, const QByteArray& key) const {
+bool AppIndex::matchesText(Slot slot, const QByteArray& key, quint32 keyMask) const {
+    if ((m_data->byteMask[slot] & keyMask) != keyMask)
+        return false;
     const QByteArrayView text = m_data->textOf(slot);
-    return findKey(text.data(), text.data() + text.size(), key) != nullptr;
+    return holdsKey(text.data(), text.data() + text.size(), key);
+}
+
+bool AppIndex::matches(Slot slot, const QByteArray& key) const {
+    // A caller keeps its key, which then shares its bytes with the last one.
+    const bool isLast =
+        (key.constData() == m_lastKey.constData() && key.size() == m_lastKey.size()) || key == m_lastKey;
+    if (isLast && slot < m_lastMatches.size())
+        return m_lastMatches[slot];
+    if (key.isEmpty())
+        return true;
+    if (!m_lastKey.isEmpty() && !isLast && key.contains(m_lastKey)) {
+        searchFor(key); // the next keystroke: its caller asks slot by slot
+        if (slot < m_lastMatches.size())
+            return m_lastMatches[slot];
+    }
+    return matchesText(slot, key, maskOf(key));
 }
 
 namespace {
@@ -368,28 +433,72 @@ void scanText(const std::vector<char>& text, const std::vector<quint32>& ends, c
 } // namespace
 
 void AppIndex::findMatches(const QByteArray& key, std::vector<quint8>& flags) const {
-    const Data& data = *m_data;
-    flags.assign(data.pk.size(), 0);
-    const size_t slotTotal = data.textEnd.size();
-    if (slotTotal == 0)
+    if (key.isEmpty()) {
+        flags.resize(m_data->flags.size());
+        std::transform(m_data->flags.cbegin(), m_data->flags.cend(), flags.begin(),
+                       [](quint8 slotFlags) { return quint8(slotFlags & kLive); });
         return;
-    // A large index is searched in two halves at once, one of them on a worker
-    // thread: each keystroke scans all the text. The halves mark apart slots.
-    constexpr size_t kSplitFrom = 100'000;
-    if (slotTotal < kSplitFrom || QThread::idealThreadCount() < 2) {
-        scanText(data.text, data.textEnd, key, 0, slotTotal, flags);
-    } else {
-        const size_t half = slotTotal / 2;
-        QFuture<void> other = QtConcurrent::run([&data, &key, &flags, half, slotTotal] {
-            scanText(data.text, data.textEnd, key, half, slotTotal, flags);
+    }
+    searchFor(key);
+    flags = m_lastMatches;
+}
+
+void AppIndex::searchFor(const QByteArray& key) const {
+    if (key == m_lastKey)
+        return;
+    const Data& data = *m_data;
+    const quint32 keyMask = maskOf(key);
+    const size_t slotTotal = data.textEnd.size();
+    std::vector<quint8>& found = m_lastMatches;
+    if (!m_lastKey.isEmpty() && found.size() == slotTotal && key.contains(m_lastKey)) {
+        // Every text that holds the key holds the last one: only its matches
+        // can match.
+        inHalves(slotTotal, [&](size_t first, size_t last) {
+            for (size_t slot = first; slot < last; ++slot) {
+                if (found[slot] && !matchesText(static_cast<Slot>(slot), key, keyMask))
+                    found[slot] = 0;
+            }
         });
-        scanText(data.text, data.textEnd, key, 0, half, flags);
-        other.waitForFinished();
+    } else if (key.size() == 1 && (keyMask & kLetterBits)) {
+        // One letter: its bit says it all (removed slots have none).
+        found.resize(slotTotal);
+        for (size_t slot = 0; slot < slotTotal; ++slot)
+            found[slot] = (data.byteMask[slot] & keyMask) != 0;
+    } else if (keyMask & kLetterBits) {
+        found.assign(slotTotal, 0);
+        inHalves(slotTotal, [&](size_t first, size_t last) {
+            for (size_t slot = first; slot < last; ++slot)
+                found[slot] = matchesText(static_cast<Slot>(slot), key, keyMask);
+        });
+    } else {
+        // No letter to sift the slots by: one pass over all the text.
+        found.assign(slotTotal, 0);
+        if (slotTotal > 0) {
+            inHalves(slotTotal, [&](size_t first, size_t last) {
+                if (first < last)
+                    scanText(data.text, data.textEnd, key, first, last, found);
+            });
+        }
+        for (auto it = data.movedText.cbegin(); it != data.movedText.cend(); ++it) {
+            if (findKey(it->constData(), it->constData() + it->size(), key))
+                found[it.key()] = 1;
+        }
     }
-    for (auto it = data.movedText.cbegin(); it != data.movedText.cend(); ++it) {
-        if (findKey(it->constData(), it->constData() + it->size(), key))
-            flags[it.key()] = 1;
-    }
+    m_lastKey = key;
+}
+
+void AppIndex::forgetLastSearch() const {
+    m_lastKey.clear();
+    m_lastMatches = {};
+}
+
+void AppIndex::refreshLastSearch(const std::vector<Slot>& touched) {
+    if (m_lastKey.isEmpty())
+        return;
+    m_lastMatches.resize(static_cast<size_t>(slotBound()), 0);
+    const quint32 keyMask = maskOf(m_lastKey);
+    for (const Slot slot : touched)
+        m_lastMatches[slot] = isLive(slot) && matchesText(slot, m_lastKey, keyMask);
 }
 
 QStringList AppIndex::categories() const {
@@ -500,6 +609,7 @@ void AppIndex::processPendingChanges() {
         }
     }
     reorder(toOrder, anyRemoved, firstNewSlot);
+    refreshLastSearch(delta.touched);
     if (!delta.touched.empty())
         delta.categoriesChanged = true;
     const qsizetype dead = slotBound() - static_cast<qsizetype>(m_data->order.size());
@@ -553,6 +663,7 @@ void AppIndex::removeSlot(Slot slot) {
         m_unsaved.erase(it);
     }
     data.movedText.remove(slot);
+    data.byteMask[slot] = 0;
     const quint32 start = slot == 0 ? 0 : data.textEnd[slot - 1];
     std::fill(data.text.begin() + start, data.text.begin() + data.textEnd[slot], kFieldEnd);
 }
@@ -600,6 +711,7 @@ bool AppIndex::updateSlot(Slot slot, const AppModel& app, std::vector<Slot>& toO
             std::fill(data.text.begin() + start, data.text.begin() + data.textEnd[slot], kFieldEnd);
         }
         data.movedText.insert(slot, text);
+        data.byteMask[slot] = maskOf(text);
         touched = true;
     }
     return touched;
@@ -660,6 +772,7 @@ void AppIndex::adjustCounts(Slot slot, int sign) {
 }
 
 void AppIndex::clear() {
+    forgetLastSearch();
     m_data = std::make_shared<Data>();
     m_unsaved.clear();
     m_slotByUnsaved.clear();
@@ -669,6 +782,7 @@ void AppIndex::clear() {
 void AppIndex::compact() {
     // Renumbers the live slots in list order, dropping removed ones and putting
     // moved texts back in line.
+    forgetLastSearch();
     const Data& old = *m_data;
     auto data = std::make_shared<Data>();
     data->categoryNames = old.categoryNames;
