@@ -15,6 +15,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr char kFieldEnd = '\xFF';
@@ -48,24 +52,59 @@ void appendFolded(QByteArray& out, QByteArrayView utf8) {
         out += AppIndex::searchKey(QString::fromUtf8(utf8));
 }
 
-// The first place of the key in [at, end), or null. The library's memmem
-// prepares a table on every call, and a keystroke calls it once per hit, a
-// million times for a common letter; a search for the key's first byte with
-// memchr, checked by memcmp, needs no preparation.
-const char* findKey(const char* at, const char* end, const QByteArray& key) {
-    const auto length = static_cast<size_t>(key.size());
-    if (length == 0)
-        return at;
-    const char* key0 = key.constData();
-    while (static_cast<size_t>(end - at) >= length) {
-        at = static_cast<const char*>(memchr(at, key0[0], static_cast<size_t>(end - at) - length + 1));
-        if (!at)
+// The first place of a key of two bytes or more in [at, end), or null. Places
+// where both of its first two bytes are are sought sixteen at a time, so that
+// the common first byte of a short key costs no call per place.
+const char* findPair(const char* at, const char* end, const char* key, size_t length) {
+#if defined(__SSE2__)
+    if (end - at >= 17) {
+        const __m128i first = _mm_set1_epi8(key[0]);
+        const __m128i second = _mm_set1_epi8(key[1]);
+        // Bit i: the pair is at block + i.
+        const auto pairsAt = [&](const char* block) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1));
+            return static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, first), _mm_cmpeq_epi8(next, second))));
+        };
+        const auto keyAt = [&](const char* block, unsigned pairs) -> const char* {
+            for (; pairs != 0; pairs &= pairs - 1) {
+                const char* place = block + __builtin_ctz(pairs);
+                if (static_cast<size_t>(end - place) < length)
+                    return nullptr;
+                if (length == 2 || memcmp(place + 2, key + 2, length - 2) == 0)
+                    return place;
+            }
             return nullptr;
-        if (memcmp(at + 1, key0 + 1, length - 1) == 0)
+        };
+        // Blocks of sixteen places; the last one ends with the range, its places
+        // looked at already left out.
+        const char* const lastBlock = end - 17;
+        const char* block = at;
+        for (; block <= lastBlock; block += 16) {
+            if (const char* place = keyAt(block, pairsAt(block)))
+                return place;
+        }
+        const auto seen = static_cast<int>(block - lastBlock);
+        return seen < 16 ? keyAt(lastBlock, pairsAt(lastBlock) >> seen << seen) : nullptr;
+    }
+#endif
+    for (; static_cast<size_t>(end - at) >= length; ++at) {
+        if (at[0] == key[0] && at[1] == key[1] && (length == 2 || memcmp(at + 2, key + 2, length - 2) == 0))
             return at;
-        ++at;
     }
     return nullptr;
+}
+
+// The first place of the key in [at, end), or null. The library's memmem
+// prepares a table on every call, and a keystroke calls it once per slot.
+const char* findKey(const char* at, const char* end, const QByteArray& key) {
+    const auto length = static_cast<size_t>(key.size());
+    if (length >= 2)
+        return findPair(at, end, key.constData(), length);
+    if (length == 0)
+        return at;
+    return static_cast<const char*>(memchr(at, key.constData()[0], static_cast<size_t>(end - at)));
 }
 
 // a-z get a bit each, as most keys are made of them, and a one-letter key is
@@ -83,11 +122,11 @@ quint32 maskOf(QByteArrayView text) {
     return mask;
 }
 
-// Calls work(first, last) over [0, total), a large range in two halves at once,
-// one of them on a worker thread.
-template <typename Work> void inHalves(size_t total, const Work& work) {
+// Calls work(first, last) over [0, total), in two halves at once, one of them
+// on a worker thread, when the work is large: weight items or more.
+template <typename Work> void inHalves(size_t total, const Work& work, size_t weight) {
     constexpr size_t kSplitFrom = 100'000;
-    if (total < kSplitFrom || QThread::idealThreadCount() < 2) {
+    if (weight < kSplitFrom || QThread::idealThreadCount() < 2) {
         work(size_t(0), total);
         return;
     }
@@ -95,20 +134,6 @@ template <typename Work> void inHalves(size_t total, const Work& work) {
     QFuture<void> other = QtConcurrent::run([&work, half, total] { work(half, total); });
     work(size_t(0), half);
     other.waitForFinished();
-}
-
-// Whether [at, end) holds the key. Most texts are a short name and developer,
-// where a plain loop beats a call of memchr and memcmp per text.
-bool holdsKey(const char* at, const char* end, const QByteArray& key) {
-    const qsizetype length = key.size();
-    if (length < 2 || end - at > 64)
-        return findKey(at, end, key) != nullptr;
-    const char* k = key.constData();
-    for (const char* last = end - length; at <= last; ++at) {
-        if (at[0] == k[0] && at[1] == k[1] && memcmp(at + 2, k + 2, static_cast<size_t>(length - 2)) == 0)
-            return true;
-    }
-    return false;
 }
 
 qint64 storedDate(const QDateTime& date) {
@@ -375,7 +400,7 @@ bool AppIndex::matchesText(Slot slot, const QByteArray& key, quint32 keyMask) co
     if ((m_data->byteMask[slot] & keyMask) != keyMask)
         return false;
     const QByteArrayView text = m_data->textOf(slot);
-    return holdsKey(text.data(), text.data() + text.size(), key);
+    return findKey(text.data(), text.data() + text.size(), key) != nullptr;
 }
 
 bool AppIndex::matches(Slot slot, const QByteArray& key) const {
@@ -453,12 +478,21 @@ void AppIndex::searchFor(const QByteArray& key) const {
     if (!m_lastKey.isEmpty() && found.size() == slotTotal && key.contains(m_lastKey)) {
         // Every text that holds the key holds the last one: only its matches
         // can match.
-        inHalves(slotTotal, [&](size_t first, size_t last) {
-            for (size_t slot = first; slot < last; ++slot) {
-                if (found[slot] && !matchesText(static_cast<Slot>(slot), key, keyMask))
-                    found[slot] = 0;
-            }
-        });
+        inHalves(
+            slotTotal,
+            [&](size_t first, size_t last) {
+                for (size_t slot = first; slot < last; ++slot) {
+                    // Runs of eight slots without a match are passed at once.
+                    quint64 eight = 1;
+                    if ((slot & 7) == 0 && slot + 8 <= last)
+                        std::memcpy(&eight, found.data() + slot, 8);
+                    if (eight == 0)
+                        slot += 7;
+                    else if (found[slot] && !matchesText(static_cast<Slot>(slot), key, keyMask))
+                        found[slot] = 0;
+                }
+            },
+            m_lastCount);
     } else if (key.size() == 1 && (keyMask & kLetterBits)) {
         // One letter: its bit says it all (removed slots have none).
         found.resize(slotTotal);
@@ -466,18 +500,24 @@ void AppIndex::searchFor(const QByteArray& key) const {
             found[slot] = (data.byteMask[slot] & keyMask) != 0;
     } else if (keyMask & kLetterBits) {
         found.assign(slotTotal, 0);
-        inHalves(slotTotal, [&](size_t first, size_t last) {
-            for (size_t slot = first; slot < last; ++slot)
-                found[slot] = matchesText(static_cast<Slot>(slot), key, keyMask);
-        });
+        inHalves(
+            slotTotal,
+            [&](size_t first, size_t last) {
+                for (size_t slot = first; slot < last; ++slot)
+                    found[slot] = matchesText(static_cast<Slot>(slot), key, keyMask);
+            },
+            slotTotal);
     } else {
         // No letter to sift the slots by: one pass over all the text.
         found.assign(slotTotal, 0);
         if (slotTotal > 0) {
-            inHalves(slotTotal, [&](size_t first, size_t last) {
-                if (first < last)
-                    scanText(data.text, data.textEnd, key, first, last, found);
-            });
+            inHalves(
+                slotTotal,
+                [&](size_t first, size_t last) {
+                    if (first < last)
+                        scanText(data.text, data.textEnd, key, first, last, found);
+                },
+                slotTotal);
         }
         for (auto it = data.movedText.cbegin(); it != data.movedText.cend(); ++it) {
             if (findKey(it->constData(), it->constData() + it->size(), key))
@@ -485,11 +525,13 @@ void AppIndex::searchFor(const QByteArray& key) const {
         }
     }
     m_lastKey = key;
+    m_lastCount = static_cast<size_t>(std::count(found.cbegin(), found.cend(), quint8(1)));
 }
 
 void AppIndex::forgetLastSearch() const {
     m_lastKey.clear();
     m_lastMatches = {};
+    m_lastCount = 0;
 }
 
 void AppIndex::refreshLastSearch(const std::vector<Slot>& touched) {
@@ -497,8 +539,11 @@ void AppIndex::refreshLastSearch(const std::vector<Slot>& touched) {
         return;
     m_lastMatches.resize(static_cast<size_t>(slotBound()), 0);
     const quint32 keyMask = maskOf(m_lastKey);
-    for (const Slot slot : touched)
-        m_lastMatches[slot] = isLive(slot) && matchesText(slot, m_lastKey, keyMask);
+    for (const Slot slot : touched) {
+        const bool match = isLive(slot) && matchesText(slot, m_lastKey, keyMask);
+        m_lastCount = m_lastCount + match - m_lastMatches[slot];
+        m_lastMatches[slot] = match;
+    }
 }
 
 QStringList AppIndex::categories() const {

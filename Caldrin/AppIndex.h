@@ -208,6 +208,7 @@ private:
     // key is searched among these only. Empty: none kept.
     mutable QByteArray m_lastKey;
     mutable std::vector<quint8> m_lastMatches;
+    mutable size_t m_lastCount = 0;
     std::shared_ptr<std::atomic_bool> m_cancelled;
     QFutureWatcher<LoadResult> m_watcher;
 };
