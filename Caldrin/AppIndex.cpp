@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -35,21 +36,17 @@ bool isAscii(const char* data, qsizetype size) {
 }
 
 // Simple case folding is plain lower-casing in ASCII, which is most names.
-void appendFoldedAscii(QByteArray& out, const char* data, qsizetype size) {
-    const qsizetype start = out.size();
-    out.resize(start + size);
-    char* target = out.data() + start;
+void foldAscii(char* target, const char* data, qsizetype size) {
     for (qsizetype i = 0; i < size; ++i) {
         const char c = data[i];
         target[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
     }
 }
 
-void appendFolded(QByteArray& out, QByteArrayView utf8) {
-    if (isAscii(utf8.data(), utf8.size()))
-        appendFoldedAscii(out, utf8.data(), utf8.size());
-    else
-        out += AppIndex::searchKey(QString::fromUtf8(utf8));
+void appendFoldedAscii(QByteArray& out, const char* data, qsizetype size) {
+    const qsizetype start = out.size();
+    out.resize(start + size);
+    foldAscii(out.data() + start, data, size);
 }
 
 // The first place of a key of two bytes or more in [at, end), or null. Places
@@ -115,10 +112,17 @@ constexpr quint32 byteBit(unsigned char byte) {
     return byte >= 'a' && byte <= 'z' ? quint32(1) << (byte - 'a') : quint32(1) << (26 + byte % 6);
 }
 
+constexpr std::array<quint32, 256> kByteBits = [] {
+    std::array<quint32, 256> bits{};
+    for (size_t byte = 0; byte < bits.size(); ++byte)
+        bits[byte] = byteBit(static_cast<unsigned char>(byte));
+    return bits;
+}();
+
 quint32 maskOf(QByteArrayView text) {
     quint32 mask = 0;
     for (const char c : text)
-        mask |= byteBit(static_cast<unsigned char>(c));
+        mask |= kByteBits[static_cast<unsigned char>(c)];
     return mask;
 }
 
@@ -228,7 +232,8 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     SqliteStatement statement(database, "SELECT pk, releaseDate, category, isViewed, name, developerName "
                                         "FROM AppModel ORDER BY releaseDate DESC, pk ASC");
     QHash<QByteArray, int> categoryByUtf8;
-    QByteArray text;
+    constexpr qsizetype kFoldsKept = 100'000;
+    QHash<QByteArray, QByteArray> foldedBeyondAscii;
     qint64 rows = 0;
     while (statement.step()) {
         if ((++rows & 0x3FFF) == 0 && cancelled.load(std::memory_order_relaxed))
@@ -239,12 +244,27 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
         if (known == categoryByUtf8.cend())
             known = categoryByUtf8.insert(categoryBytes.toByteArray(),
                                           data->categoryIdFor(QString::fromUtf8(categoryBytes)));
-        text.clear();
-        appendFolded(text, statement.utf8(4));
-        text += kFieldEnd;
-        appendFolded(text, statement.utf8(5));
-        text += kFieldEnd;
-        data->append(statement.int64(0), statement.int64(1), known.value(), statement.boolean(3), text);
+        for (const int column : {4, 5}) {
+            const QByteArrayView field = statement.utf8(column);
+            if (isAscii(field.data(), field.size())) {
+                const size_t start = data->text.size();
+                data->text.resize(start + static_cast<size_t>(field.size()));
+                foldAscii(data->text.data() + start, field.data(), field.size());
+            } else {
+                // Folding beyond ASCII normalises a QString first, which costs
+                // far more than finding an earlier fold of the same text (many
+                // apps share a developer).
+                QByteArray key = foldedBeyondAscii.value(QByteArray::fromRawData(field.data(), field.size()));
+                if (key.isEmpty()) {
+                    key = searchKey(QString::fromUtf8(field));
+                    if (foldedBeyondAscii.size() < kFoldsKept)
+                        foldedBeyondAscii.insert(field.toByteArray(), key);
+                }
+                data->text.insert(data->text.end(), key.cbegin(), key.cend());
+            }
+            data->text.push_back(kFieldEnd);
+        }
+        data->appendRow(statement.int64(0), statement.int64(1), known.value(), statement.boolean(3));
     }
     // Read in list order, so the order is the slots themselves.
     data->order.resize(data->pk.size());
@@ -287,14 +307,19 @@ void AppIndex::install(LoadResult result) {
 
 AppIndex::Slot AppIndex::Data::append(qint64 pk, qint64 date, int categoryId, bool viewed,
                                       const QByteArray& searchText) {
+    text.insert(text.end(), searchText.cbegin(), searchText.cend());
+    return appendRow(pk, date, categoryId, viewed);
+}
+
+AppIndex::Slot AppIndex::Data::appendRow(qint64 pk, qint64 date, int categoryId, bool viewed) {
     const auto slot = static_cast<Slot>(this->pk.size());
     this->pk.push_back(pk);
     releaseDate.push_back(date);
     category.push_back(static_cast<quint32>(categoryId));
     flags.push_back(kLive | (viewed ? kViewed : 0));
-    text.insert(text.end(), searchText.cbegin(), searchText.cend());
+    const quint32 start = textEnd.empty() ? 0 : textEnd.back();
     textEnd.push_back(static_cast<quint32>(text.size()));
-    byteMask.push_back(maskOf(searchText));
+    byteMask.push_back(maskOf(QByteArrayView(text.data() + start, textEnd.back() - start)));
     if (pk != 0)
         slotByPk.insert(pk, slot);
     CategoryCount& count = categoryCounts[static_cast<size_t>(categoryId)];

@@ -156,6 +156,8 @@ private:
         std::vector<CategoryCount> categoryCounts; // by id
 
         Slot append(qint64 pk, qint64 releaseDate, int category, bool viewed, const QByteArray& searchText);
+        // Adds a slot whose search text has just been put at the end of `text`.
+        Slot appendRow(qint64 pk, qint64 releaseDate, int category, bool viewed);
         void reserveHeadroom();
         int categoryIdFor(const QString& name);
         QByteArrayView textOf(Slot slot) const;
