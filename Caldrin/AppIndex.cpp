@@ -13,7 +13,12 @@
 #include <QThread>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -31,41 +36,108 @@ bool isAscii(const char* data, qsizetype size) {
 }
 
 // Simple case folding is plain lower-casing in ASCII, which is most names.
-void appendFoldedAscii(QByteArray& out, const char* data, qsizetype size) {
-    const qsizetype start = out.size();
-    out.resize(start + size);
-    char* target = out.data() + start;
+void foldAscii(char* target, const char* data, qsizetype size) {
     for (qsizetype i = 0; i < size; ++i) {
         const char c = data[i];
         target[i] = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
     }
 }
 
-void appendFolded(QByteArray& out, QByteArrayView utf8) {
-    if (isAscii(utf8.data(), utf8.size()))
-        appendFoldedAscii(out, utf8.data(), utf8.size());
-    else
-        out += AppIndex::searchKey(QString::fromUtf8(utf8));
+void appendFoldedAscii(QByteArray& out, const char* data, qsizetype size) {
+    const qsizetype start = out.size();
+    out.resize(start + size);
+    foldAscii(out.data() + start, data, size);
+}
+
+// The first place of a key of two bytes or more in [at, end), or null. Places
+// where both of its first two bytes are are sought sixteen at a time, so that
+// the common first byte of a short key costs no call per place.
+const char* findPair(const char* at, const char* end, const char* key, size_t length) {
+#if defined(__SSE2__)
+    if (end - at >= 17) {
+        const __m128i first = _mm_set1_epi8(key[0]);
+        const __m128i second = _mm_set1_epi8(key[1]);
+        // Bit i: the pair is at block + i.
+        const auto pairsAt = [&](const char* block) {
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+            const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 1));
+            return static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, first), _mm_cmpeq_epi8(next, second))));
+        };
+        const auto keyAt = [&](const char* block, unsigned pairs) -> const char* {
+            for (; pairs != 0; pairs &= pairs - 1) {
+                const char* place = block + __builtin_ctz(pairs);
+                if (static_cast<size_t>(end - place) < length)
+                    return nullptr;
+                if (length == 2 || memcmp(place + 2, key + 2, length - 2) == 0)
+                    return place;
+            }
+            return nullptr;
+        };
+        // Blocks of sixteen places; the last one ends with the range, its places
+        // looked at already left out.
+        const char* const lastBlock = end - 17;
+        const char* block = at;
+        for (; block <= lastBlock; block += 16) {
+            if (const char* place = keyAt(block, pairsAt(block)))
+                return place;
+        }
+        const auto seen = static_cast<int>(block - lastBlock);
+        return seen < 16 ? keyAt(lastBlock, pairsAt(lastBlock) >> seen << seen) : nullptr;
+    }
+#endif
+    for (; static_cast<size_t>(end - at) >= length; ++at) {
+        if (at[0] == key[0] && at[1] == key[1] && (length == 2 || memcmp(at + 2, key + 2, length - 2) == 0))
+            return at;
+    }
+    return nullptr;
 }
 
 // The first place of the key in [at, end), or null. The library's memmem
-// prepares a table on every call, and a keystroke calls it once per hit, a
-// million times for a common letter; a search for the key's first byte with
-// memchr, checked by memcmp, needs no preparation.
+// prepares a table on every call, and a keystroke calls it once per slot.
 const char* findKey(const char* at, const char* end, const QByteArray& key) {
     const auto length = static_cast<size_t>(key.size());
+    if (length >= 2)
+        return findPair(at, end, key.constData(), length);
     if (length == 0)
         return at;
-    const char* key0 = key.constData();
-    while (static_cast<size_t>(end - at) >= length) {
-        at = static_cast<const char*>(memchr(at, key0[0], static_cast<size_t>(end - at) - length + 1));
-        if (!at)
-            return nullptr;
-        if (memcmp(at + 1, key0 + 1, length - 1) == 0)
-            return at;
-        ++at;
+    return static_cast<const char*>(memchr(at, key.constData()[0], static_cast<size_t>(end - at)));
+}
+
+// a-z get a bit each, as most keys are made of them, and a one-letter key is
+// answered by its bit alone; every other byte shares one of six.
+constexpr quint32 kLetterBits = (quint32(1) << 26) - 1;
+
+constexpr quint32 byteBit(unsigned char byte) {
+    return byte >= 'a' && byte <= 'z' ? quint32(1) << (byte - 'a') : quint32(1) << (26 + byte % 6);
+}
+
+constexpr std::array<quint32, 256> kByteBits = [] {
+    std::array<quint32, 256> bits{};
+    for (size_t byte = 0; byte < bits.size(); ++byte)
+        bits[byte] = byteBit(static_cast<unsigned char>(byte));
+    return bits;
+}();
+
+quint32 maskOf(QByteArrayView text) {
+    quint32 mask = 0;
+    for (const char c : text)
+        mask |= kByteBits[static_cast<unsigned char>(c)];
+    return mask;
+}
+
+// Calls work(first, last) over [0, total), in two halves at once, one of them
+// on a worker thread, when the work is large: weight items or more.
+template <typename Work> void inHalves(size_t total, const Work& work, size_t weight) {
+    constexpr size_t kSplitFrom = 100'000;
+    if (weight < kSplitFrom || QThread::idealThreadCount() < 2) {
+        work(size_t(0), total);
+        return;
     }
-    return nullptr;
+    const size_t half = total / 2;
+    QFuture<void> other = QtConcurrent::run([&work, half, total] { work(half, total); });
+    work(size_t(0), half);
+    other.waitForFinished();
 }
 
 qint64 storedDate(const QDateTime& date) {
@@ -150,6 +222,7 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     data->category.reserve(expected);
     data->flags.reserve(expected);
     data->textEnd.reserve(expected);
+    data->byteMask.reserve(expected);
     data->order.reserve(expected);
     data->text.reserve(expected * 40);
     data->slotByPk.reserve(database.queryInt64("SELECT max(pk) FROM AppModel") + 1);
@@ -159,7 +232,8 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     SqliteStatement statement(database, "SELECT pk, releaseDate, category, isViewed, name, developerName "
                                         "FROM AppModel ORDER BY releaseDate DESC, pk ASC");
     QHash<QByteArray, int> categoryByUtf8;
-    QByteArray text;
+    constexpr qsizetype kFoldsKept = 100'000;
+    QHash<QByteArray, QByteArray> foldedBeyondAscii;
     qint64 rows = 0;
     while (statement.step()) {
         if ((++rows & 0x3FFF) == 0 && cancelled.load(std::memory_order_relaxed))
@@ -170,12 +244,27 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
         if (known == categoryByUtf8.cend())
             known = categoryByUtf8.insert(categoryBytes.toByteArray(),
                                           data->categoryIdFor(QString::fromUtf8(categoryBytes)));
-        text.clear();
-        appendFolded(text, statement.utf8(4));
-        text += kFieldEnd;
-        appendFolded(text, statement.utf8(5));
-        text += kFieldEnd;
-        data->append(statement.int64(0), statement.int64(1), known.value(), statement.boolean(3), text);
+        for (const int column : {4, 5}) {
+            const QByteArrayView field = statement.utf8(column);
+            if (isAscii(field.data(), field.size())) {
+                const size_t start = data->text.size();
+                data->text.resize(start + static_cast<size_t>(field.size()));
+                foldAscii(data->text.data() + start, field.data(), field.size());
+            } else {
+                // Folding beyond ASCII normalises a QString first, which costs
+                // far more than finding an earlier fold of the same text (many
+                // apps share a developer).
+                QByteArray key = foldedBeyondAscii.value(QByteArray::fromRawData(field.data(), field.size()));
+                if (key.isEmpty()) {
+                    key = searchKey(QString::fromUtf8(field));
+                    if (foldedBeyondAscii.size() < kFoldsKept)
+                        foldedBeyondAscii.insert(field.toByteArray(), key);
+                }
+                data->text.insert(data->text.end(), key.cbegin(), key.cend());
+            }
+            data->text.push_back(kFieldEnd);
+        }
+        data->appendRow(statement.int64(0), statement.int64(1), known.value(), statement.boolean(3));
     }
     // Read in list order, so the order is the slots themselves.
     data->order.resize(data->pk.size());
@@ -199,6 +288,7 @@ void AppIndex::loadNow() {
 }
 
 void AppIndex::install(LoadResult result) {
+    forgetLastSearch();
     m_data = std::move(result.data);
     m_unsaved.clear();
     m_slotByUnsaved.clear();
@@ -217,13 +307,19 @@ void AppIndex::install(LoadResult result) {
 
 AppIndex::Slot AppIndex::Data::append(qint64 pk, qint64 date, int categoryId, bool viewed,
                                       const QByteArray& searchText) {
+    text.insert(text.end(), searchText.cbegin(), searchText.cend());
+    return appendRow(pk, date, categoryId, viewed);
+}
+
+AppIndex::Slot AppIndex::Data::appendRow(qint64 pk, qint64 date, int categoryId, bool viewed) {
     const auto slot = static_cast<Slot>(this->pk.size());
     this->pk.push_back(pk);
     releaseDate.push_back(date);
     category.push_back(static_cast<quint32>(categoryId));
     flags.push_back(kLive | (viewed ? kViewed : 0));
-    text.insert(text.end(), searchText.cbegin(), searchText.cend());
+    const quint32 start = textEnd.empty() ? 0 : textEnd.back();
     textEnd.push_back(static_cast<quint32>(text.size()));
+    byteMask.push_back(maskOf(QByteArrayView(text.data() + start, textEnd.back() - start)));
     if (pk != 0)
         slotByPk.insert(pk, slot);
     CategoryCount& count = categoryCounts[static_cast<size_t>(categoryId)];
@@ -244,6 +340,7 @@ void AppIndex::Data::reserveHeadroom() {
     category.reserve(room);
     flags.reserve(room);
     textEnd.reserve(room);
+    byteMask.reserve(room);
     order.reserve(room);
     text.reserve(text.size() + (room - size) * 64);
     slotByPk.dense.reserve(slotByPk.dense.size() + (room - size));
@@ -324,9 +421,27 @@ QByteArray AppIndex::searchText(const AppModel& app) {
     return text;
 }
 
-bool AppIndex::matches(Slot slot, const QByteArray& key) const {
+bool AppIndex::matchesText(Slot slot, const QByteArray& key, quint32 keyMask) const {
+    if ((m_data->byteMask[slot] & keyMask) != keyMask)
+        return false;
     const QByteArrayView text = m_data->textOf(slot);
     return findKey(text.data(), text.data() + text.size(), key) != nullptr;
+}
+
+bool AppIndex::matches(Slot slot, const QByteArray& key) const {
+    // A caller keeps its key, which then shares its bytes with the last one.
+    const bool isLast =
+        (key.constData() == m_lastKey.constData() && key.size() == m_lastKey.size()) || key == m_lastKey;
+    if (isLast && slot < m_lastMatches.size())
+        return m_lastMatches[slot];
+    if (key.isEmpty())
+        return true;
+    if (!m_lastKey.isEmpty() && !isLast && key.contains(m_lastKey)) {
+        searchFor(key); // the next keystroke: its caller asks slot by slot
+        if (slot < m_lastMatches.size())
+            return m_lastMatches[slot];
+    }
+    return matchesText(slot, key, maskOf(key));
 }
 
 namespace {
@@ -368,27 +483,91 @@ void scanText(const std::vector<char>& text, const std::vector<quint32>& ends, c
 } // namespace
 
 void AppIndex::findMatches(const QByteArray& key, std::vector<quint8>& flags) const {
-    const Data& data = *m_data;
-    flags.assign(data.pk.size(), 0);
-    const size_t slotTotal = data.textEnd.size();
-    if (slotTotal == 0)
+    if (key.isEmpty()) {
+        flags.resize(m_data->flags.size());
+        std::transform(m_data->flags.cbegin(), m_data->flags.cend(), flags.begin(),
+                       [](quint8 slotFlags) { return quint8(slotFlags & kLive); });
         return;
-    // A large index is searched in two halves at once, one of them on a worker
-    // thread: each keystroke scans all the text. The halves mark apart slots.
-    constexpr size_t kSplitFrom = 100'000;
-    if (slotTotal < kSplitFrom || QThread::idealThreadCount() < 2) {
-        scanText(data.text, data.textEnd, key, 0, slotTotal, flags);
-    } else {
-        const size_t half = slotTotal / 2;
-        QFuture<void> other = QtConcurrent::run([&data, &key, &flags, half, slotTotal] {
-            scanText(data.text, data.textEnd, key, half, slotTotal, flags);
-        });
-        scanText(data.text, data.textEnd, key, 0, half, flags);
-        other.waitForFinished();
     }
-    for (auto it = data.movedText.cbegin(); it != data.movedText.cend(); ++it) {
-        if (findKey(it->constData(), it->constData() + it->size(), key))
-            flags[it.key()] = 1;
+    searchFor(key);
+    flags = m_lastMatches;
+}
+
+void AppIndex::searchFor(const QByteArray& key) const {
+    if (key == m_lastKey)
+        return;
+    const Data& data = *m_data;
+    const quint32 keyMask = maskOf(key);
+    const size_t slotTotal = data.textEnd.size();
+    std::vector<quint8>& found = m_lastMatches;
+    if (!m_lastKey.isEmpty() && found.size() == slotTotal && key.contains(m_lastKey)) {
+        // Every text that holds the key holds the last one: only its matches
+        // can match.
+        inHalves(
+            slotTotal,
+            [&](size_t first, size_t last) {
+                for (size_t slot = first; slot < last; ++slot) {
+                    // Runs of eight slots without a match are passed at once.
+                    quint64 eight = 1;
+                    if ((slot & 7) == 0 && slot + 8 <= last)
+                        std::memcpy(&eight, found.data() + slot, 8);
+                    if (eight == 0)
+                        slot += 7;
+                    else if (found[slot] && !matchesText(static_cast<Slot>(slot), key, keyMask))
+                        found[slot] = 0;
+                }
+            },
+            m_lastCount);
+    } else if (key.size() == 1 && (keyMask & kLetterBits)) {
+        // One letter: its bit says it all (removed slots have none).
+        found.resize(slotTotal);
+        for (size_t slot = 0; slot < slotTotal; ++slot)
+            found[slot] = (data.byteMask[slot] & keyMask) != 0;
+    } else if (keyMask & kLetterBits) {
+        found.assign(slotTotal, 0);
+        inHalves(
+            slotTotal,
+            [&](size_t first, size_t last) {
+                for (size_t slot = first; slot < last; ++slot)
+                    found[slot] = matchesText(static_cast<Slot>(slot), key, keyMask);
+            },
+            slotTotal);
+    } else {
+        // No letter to sift the slots by: one pass over all the text.
+        found.assign(slotTotal, 0);
+        if (slotTotal > 0) {
+            inHalves(
+                slotTotal,
+                [&](size_t first, size_t last) {
+                    if (first < last)
+                        scanText(data.text, data.textEnd, key, first, last, found);
+                },
+                slotTotal);
+        }
+        for (auto it = data.movedText.cbegin(); it != data.movedText.cend(); ++it) {
+            if (findKey(it->constData(), it->constData() + it->size(), key))
+                found[it.key()] = 1;
+        }
+    }
+    m_lastKey = key;
+    m_lastCount = static_cast<size_t>(std::count(found.cbegin(), found.cend(), quint8(1)));
+}
+
+void AppIndex::forgetLastSearch() const {
+    m_lastKey.clear();
+    m_lastMatches = {};
+    m_lastCount = 0;
+}
+
+void AppIndex::refreshLastSearch(const std::vector<Slot>& touched) {
+    if (m_lastKey.isEmpty())
+        return;
+    m_lastMatches.resize(static_cast<size_t>(slotBound()), 0);
+    const quint32 keyMask = maskOf(m_lastKey);
+    for (const Slot slot : touched) {
+        const bool match = isLive(slot) && matchesText(slot, m_lastKey, keyMask);
+        m_lastCount = m_lastCount + match - m_lastMatches[slot];
+        m_lastMatches[slot] = match;
     }
 }
 
@@ -500,6 +679,7 @@ void AppIndex::processPendingChanges() {
         }
     }
     reorder(toOrder, anyRemoved, firstNewSlot);
+    refreshLastSearch(delta.touched);
     if (!delta.touched.empty())
         delta.categoriesChanged = true;
     const qsizetype dead = slotBound() - static_cast<qsizetype>(m_data->order.size());
@@ -553,6 +733,7 @@ void AppIndex::removeSlot(Slot slot) {
         m_unsaved.erase(it);
     }
     data.movedText.remove(slot);
+    data.byteMask[slot] = 0;
     const quint32 start = slot == 0 ? 0 : data.textEnd[slot - 1];
     std::fill(data.text.begin() + start, data.text.begin() + data.textEnd[slot], kFieldEnd);
 }
@@ -600,6 +781,7 @@ bool AppIndex::updateSlot(Slot slot, const AppModel& app, std::vector<Slot>& toO
             std::fill(data.text.begin() + start, data.text.begin() + data.textEnd[slot], kFieldEnd);
         }
         data.movedText.insert(slot, text);
+        data.byteMask[slot] = maskOf(text);
         touched = true;
     }
     return touched;
@@ -660,6 +842,7 @@ void AppIndex::adjustCounts(Slot slot, int sign) {
 }
 
 void AppIndex::clear() {
+    forgetLastSearch();
     m_data = std::make_shared<Data>();
     m_unsaved.clear();
     m_slotByUnsaved.clear();
@@ -669,6 +852,7 @@ void AppIndex::clear() {
 void AppIndex::compact() {
     // Renumbers the live slots in list order, dropping removed ones and putting
     // moved texts back in line.
+    forgetLastSearch();
     const Data& old = *m_data;
     auto data = std::make_shared<Data>();
     data->categoryNames = old.categoryNames;

@@ -87,6 +87,9 @@ public:
     // UTF-8. One text contains another case-insensitively when its key contains
     // the other's key.
     static QByteArray searchKey(QStringView text);
+    // Whether the slot's name or developer contains the key. The first call with
+    // a key that extends the last one searched narrows that search's matches at
+    // once, and later calls with it look the answer up.
     bool matches(Slot slot, const QByteArray& key) const;
     // Sets flags[slot] to 1 for each live slot whose name or developer contains
     // the key, 0 for the others; flags is resized to slotBound().
@@ -140,7 +143,11 @@ private:
         // folded developer, 0xFF. 0xFF never occurs in UTF-8, so no match spans
         // two fields, and a removed slot's text is overwritten with it.
         std::vector<char> text;
-        std::vector<quint32> textEnd;      // slot s's text ends here and starts at textEnd[s - 1]
+        std::vector<quint32> textEnd; // slot s's text ends here and starts at textEnd[s - 1]
+        // Per slot, the bytes its present text holds: one bit for each of a-z,
+        // the other bytes sharing six bits (see byteBit); 0 for a removed slot.
+        // A key can only be in texts that have all of its bits.
+        std::vector<quint32> byteMask;
         QHash<Slot, QByteArray> movedText; // newer text of slots whose name or developer changed
         std::vector<Slot> order;
         SlotsByKey slotByPk;
@@ -149,6 +156,8 @@ private:
         std::vector<CategoryCount> categoryCounts; // by id
 
         Slot append(qint64 pk, qint64 releaseDate, int category, bool viewed, const QByteArray& searchText);
+        // Adds a slot whose search text has just been put at the end of `text`.
+        Slot appendRow(qint64 pk, qint64 releaseDate, int category, bool viewed);
         void reserveHeadroom();
         int categoryIdFor(const QString& name);
         QByteArrayView textOf(Slot slot) const;
@@ -158,6 +167,11 @@ private:
         std::shared_ptr<Data> data;
         QString error;
     };
+
+    bool matchesText(Slot slot, const QByteArray& key, quint32 keyMask) const;
+    void searchFor(const QByteArray& key) const;
+    void forgetLastSearch() const;
+    void refreshLastSearch(const std::vector<Slot>& touched);
 
     static LoadResult load(SqliteDatabase& database, const std::atomic_bool& cancelled);
     static QByteArray searchText(const AppModel& app);
@@ -191,6 +205,12 @@ private:
     // Records whose slot has no primary key yet, held until the context gives one.
     QHash<Slot, QSharedPointer<AppModel>> m_unsaved;
     QHash<const AppModel*, Slot> m_slotByUnsaved;
+    // The last key searched and its matches by slot (live and containing it),
+    // kept in step with every change of the index: a keystroke that extends the
+    // key is searched among these only. Empty: none kept.
+    mutable QByteArray m_lastKey;
+    mutable std::vector<quint8> m_lastMatches;
+    mutable size_t m_lastCount = 0;
     std::shared_ptr<std::atomic_bool> m_cancelled;
     QFutureWatcher<LoadResult> m_watcher;
 };
