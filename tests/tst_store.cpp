@@ -11,6 +11,7 @@
 #include "SqliteDatabase.h"
 #include "SqliteStatement.h"
 #include "StoreError.h"
+#include "TestFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -30,6 +31,8 @@
 
 using AppRef = QSharedPointer<AppModel>;
 using namespace Qt::StringLiterals;
+using TestFiles::readFile;
+using TestFiles::writeFile;
 
 namespace {
 
@@ -60,17 +63,6 @@ QVariantList fieldsOf(const AppModel& app) {
                     &A::screenshotURLs, &A::rating, &A::ratingCount, &A::appSize, &A::appVersion,
                     &A::ageRating, &A::hasInAppPurchases, &A::inAppPurchaseInfo, &A::inAppPurchaseItems,
                     &A::detailsFetched, &A::isViewed>(app);
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// The file's bytes, or a null array when there is no file.
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 qint64 rawCount(const QString& path, const char* table) {
