@@ -194,12 +194,24 @@ AppIndex::AppIndex(ModelContext& context, Loading loading, QObject* parent)
         // Then the categories come with the counts.
     }
     const std::shared_ptr<std::atomic_bool> cancelled = m_cancelled;
-    m_watcher.setFuture(QtConcurrent::run([path, cancelled] {
+    // The destructor waits for the reader, so the index outlives this call.
+    auto counted = [this](qint64 count) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, count] {
+                if (m_ready)
+                    return;
+                m_countBeforeReady = count;
+                emit countedBeforeReady();
+            },
+            Qt::QueuedConnection);
+    };
+    m_watcher.setFuture(QtConcurrent::run([path, cancelled, counted] {
         try {
             SqliteDatabase database;
             database.open(path, SqliteDatabase::Mode::ReadOnly);
             database.setBusyTimeout(5000);
-            return load(database, *cancelled);
+            return load(database, *cancelled, counted);
         } catch (const StoreError& error) {
             return LoadResult{nullptr, error.description()};
         }
@@ -214,9 +226,13 @@ AppIndex::~AppIndex() {
     m_watcher.waitForFinished();
 }
 
-AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_bool& cancelled) {
+AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_bool& cancelled,
+                                    const std::function<void(qint64)>& counted) {
     auto data = std::make_shared<Data>();
-    const auto expected = static_cast<size_t>(database.queryInt64("SELECT count(*) FROM AppModel"));
+    const qint64 count = database.queryInt64("SELECT count(*) FROM AppModel");
+    if (counted)
+        counted(count);
+    const auto expected = static_cast<size_t>(count);
     data->releaseDate.reserve(expected);
     data->pk.reserve(expected);
     data->category.reserve(expected);
@@ -298,6 +314,7 @@ void AppIndex::install(LoadResult result) {
     m_ready = true;
     m_renumbered = true;
     m_categoriesBeforeReady.clear();
+    m_countBeforeReady.reset();
     // Changes made while the store was read are applied to what was read, each
     // record by its present values, so one that was read already is merely
     // updated, and a removal of everything empties what was read.

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -66,6 +67,11 @@ public:
     // Live slots in list order: newest release first, ties in store order.
     const std::vector<Slot>& order() const { return m_data->order; }
     qint64 appCount() const { return static_cast<qint64>(m_data->order.size()); }
+    // Before the index is in: the number of app records the background reader
+    // counted first (announced by countedBeforeReady()), so that nobody has to
+    // count a million rows on the main thread; empty until then, and when the
+    // index is read on the main connection.
+    std::optional<qint64> countBeforeReady() const { return m_countBeforeReady; }
     // One past the highest slot number in use (removed slots included).
     qsizetype slotBound() const { return static_cast<qsizetype>(m_data->pk.size()); }
     bool isLive(Slot slot) const { return m_data->flags[slot] & kLive; }
@@ -105,6 +111,7 @@ public:
     void processPendingChanges();
 
 signals:
+    void countedBeforeReady();
     void ready();
     void updated(const AppIndex::Delta& delta);
 
@@ -173,7 +180,9 @@ private:
     void forgetLastSearch() const;
     void refreshLastSearch(const std::vector<Slot>& touched);
 
-    static LoadResult load(SqliteDatabase& database, const std::atomic_bool& cancelled);
+    // counted(n) is called with the number of records before they are read.
+    static LoadResult load(SqliteDatabase& database, const std::atomic_bool& cancelled,
+                           const std::function<void(qint64)>& counted = {});
     static QByteArray searchText(const AppModel& app);
     void loadNow();
     void install(LoadResult result);
@@ -195,6 +204,7 @@ private:
     ModelContext& m_context;
     std::shared_ptr<Data> m_data;
     QStringList m_categoriesBeforeReady;
+    std::optional<qint64> m_countBeforeReady;
     qint64 m_unviewedTotal = 0;
     bool m_ready = false;
     bool m_scheduled = false;

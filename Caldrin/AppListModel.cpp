@@ -20,6 +20,7 @@ AppListModel::AppListModel(AppIndex& index, QObject* parent)
     , m_index(index)
     , m_category(AppIndex::allCategories()) {
     connect(&index, &AppIndex::updated, this, &AppListModel::indexUpdated);
+    connect(&index, &AppIndex::countedBeforeReady, this, &AppListModel::takeCountBeforeIndex);
     if (index.isReady()) {
         m_rowsKeyedBySlot = true;
         updateRows({});
@@ -113,7 +114,9 @@ void AppListModel::resetLimit() {
 }
 
 qint64 AppListModel::filteredCount() const {
-    return m_rowsKeyedBySlot ? static_cast<qint64>(filtered().size()) : m_countBeforeIndex;
+    if (m_rowsKeyedBySlot)
+        return static_cast<qint64>(filtered().size());
+    return m_countBeforeIndex.value_or(m_rows.size());
 }
 
 AppModel* AppListModel::recordAt(int row) const {
@@ -254,8 +257,12 @@ void AppListModel::refreshFromStore() {
                     statement.bind(1, category);
             },
             "releaseDate DESC", m_limit);
-        m_countBeforeIndex = all ? context.count<AppModel>()
-                                 : context.count<AppModel>(FetchDescriptor::equal("category", category));
+        if (apps.size() < m_limit)
+            m_countBeforeIndex = apps.size();
+        else if (all)
+            m_countBeforeIndex = m_index.countBeforeReady(); // counted off the main thread
+        else
+            m_countBeforeIndex = context.count<AppModel>(FetchDescriptor::equal("category", category));
         for (const auto& app : apps)
             target.append(Row{kStoreKey | static_cast<quint64>(app->persistentId()), app});
     } catch (const StoreError& error) {
@@ -267,9 +274,19 @@ void AppListModel::refreshFromStore() {
     announceCounts();
 }
 
+void AppListModel::takeCountBeforeIndex() {
+    if (m_rowsKeyedBySlot || m_countBeforeIndex || !m_key.isEmpty() ||
+        m_category != AppIndex::allCategories())
+        return;
+    m_countBeforeIndex = m_index.countBeforeReady();
+    announceCounts();
+}
+
 void AppListModel::announceCounts() {
-    if (const qint64 count = filteredCount(); count != m_announcedCount) {
-        m_announcedCount = count;
+    // An unknown count is announced apart from the same number known.
+    const qint64 count = filteredCount();
+    if (const qint64 announced = isCountKnown() ? count : -2; announced != m_announcedCount) {
+        m_announcedCount = announced;
         emit filteredCountChanged(count);
     }
     if (const qint64 left = remaining(); left != m_announcedRemaining) {

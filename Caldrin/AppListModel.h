@@ -7,6 +7,7 @@
 #include <QSharedPointer>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 class AppModel;
@@ -54,7 +55,10 @@ public:
     // "Load More": one more page.
     void loadMore();
     // The records that match, shown or not ("Apps (<n>)").
+    // Before the index is in, the count of every record may still be coming
+    // (the rows shown stand in for it until then).
     qint64 filteredCount() const;
+    bool isCountKnown() const { return m_rowsKeyedBySlot || m_countBeforeIndex.has_value(); }
     // The matching records beyond the displayed ones ("Load More (<r> remaining)").
     qint64 remaining() const { return std::max<qint64>(0, filteredCount() - m_limit); }
 
@@ -88,6 +92,7 @@ private:
     void refreshFromStore();
     void resetLimit();
     void announceCounts();
+    void takeCountBeforeIndex();
 
     AppIndex& m_index;
     QString m_searchText;
@@ -97,7 +102,7 @@ private:
     std::vector<quint8> m_matchFlags;  // by slot, while searching
     std::vector<Slot> m_searchMatches; // in list order, while searching
     std::vector<Slot> m_filtered;      // in list order, while a category is chosen
-    qint64 m_countBeforeIndex = 0;
+    std::optional<qint64> m_countBeforeIndex;
     bool m_rowsKeyedBySlot = false;
     QList<Row> m_rows;
     qint64 m_announcedCount = -1;

@@ -114,6 +114,7 @@ CollectorBox::CollectorBox(AppIndex& index, QWidget* parent)
     connect(m_reset, &QPushButton::clicked, this, &CollectorBox::resetRequested);
     connect(&m_index, &AppIndex::updated, this, &CollectorBox::refreshTotal);
     connect(&m_index, &AppIndex::ready, this, &CollectorBox::refreshTotal);
+    connect(&m_index, &AppIndex::countedBeforeReady, this, &CollectorBox::refreshTotal);
     updateColors();
     refresh();
 }
@@ -134,6 +135,7 @@ void CollectorBox::setCollector(AppCollectorService* collector) {
         connect(&collector->modelContext(), &ModelContext::didSave, this, [this] {
             if (!m_index.isReady()) {
                 m_countBeforeIndex.reset();
+                m_savedBeforeIndex = true;
                 refreshTotal();
             }
         });
@@ -141,11 +143,15 @@ void CollectorBox::setCollector(AppCollectorService* collector) {
     refresh();
 }
 
-qint64 CollectorBox::totalCollected() {
+std::optional<qint64> CollectorBox::totalCollected() {
     if (m_index.isReady())
         return m_index.appCount();
     if (!m_countBeforeIndex) {
         ModelContext& context = m_collector ? m_collector->modelContext() : m_index.context();
+        // Counting a million rows here would hold up the window's first paint;
+        // the index's reader counts them at start.
+        if (!m_savedBeforeIndex && &context == &m_index.context())
+            return m_index.countBeforeReady();
         try {
             m_countBeforeIndex = context.count<AppModel>();
         } catch (const StoreError&) {
@@ -158,7 +164,9 @@ qint64 CollectorBox::totalCollected() {
 void CollectorBox::refreshTotal() {
     if (!m_collector)
         return;
-    m_total->setText(QStringLiteral("Total collected: ") + QString::number(totalCollected()));
+    const std::optional<qint64> total = totalCollected();
+    m_total->setText(QStringLiteral("Total collected: ") +
+                     (total ? QString::number(*total) : QStringLiteral("…")));
 }
 
 void CollectorBox::refresh() {

@@ -47,7 +47,8 @@ public:
     static void startOrStop(AppCollectorService& collector);
 
     // What "Total collected" shows.
-    qint64 totalCollected();
+    // Empty while the store is still being counted.
+    std::optional<qint64> totalCollected();
 
 signals:
     // "Reset & Reload" was pressed.
@@ -68,6 +69,7 @@ private:
     AppIndex& m_index;
     QPointer<AppCollectorService> m_collector;
     std::optional<qint64> m_countBeforeIndex;
+    bool m_savedBeforeIndex = false;
     QWidget* m_details;
     QPushButton* m_startStop;
     QPushButton* m_fetchNow;

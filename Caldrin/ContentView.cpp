@@ -451,7 +451,9 @@ qint64 ContentView::displayLimit() const {
 }
 
 QString ContentView::contentTitle() const {
-    return QStringLiteral("Apps (") + QString::number(m_list->filteredCount()) + QLatin1Char(')');
+    const QString count =
+        m_list->isCountKnown() ? QString::number(m_list->filteredCount()) : QStringLiteral("…");
+    return QStringLiteral("Apps (") + count + QLatin1Char(')');
 }
 
 bool ContentView::showsEmptyState() const {
