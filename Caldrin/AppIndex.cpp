@@ -7,14 +7,18 @@
 #include "SqliteStatement.h"
 #include "StoreError.h"
 
+#include "HandOffQueue.h"
+
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QThread>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -146,6 +150,90 @@ qint64 storedDate(const QDateTime& date) {
 
 } // namespace
 
+// Rows as read, before folding: a chunk handed from the reading thread to the
+// filing one.
+struct AppIndex::RawRows {
+    static constexpr size_t kRows = 8192;
+    std::vector<qint64> pk;
+    std::vector<qint64> releaseDate;
+    std::vector<quint8> viewed;
+    std::vector<quint32> ends; // per row: the ends of its category, name and developer in bytes
+    std::vector<char> bytes;
+
+    size_t size() const { return pk.size(); }
+    void add(SqliteStatement& row) {
+        if (pk.empty()) {
+            pk.reserve(kRows);
+            releaseDate.reserve(kRows);
+            viewed.reserve(kRows);
+            ends.reserve(3 * kRows);
+            bytes.reserve(64 * kRows);
+        }
+        pk.push_back(row.int64(0));
+        releaseDate.push_back(row.int64(1));
+        viewed.push_back(row.boolean(3));
+        for (const int column : {2, 4, 5}) {
+            const QByteArrayView field = row.utf8(column);
+            bytes.insert(bytes.end(), field.begin(), field.end());
+            ends.push_back(static_cast<quint32>(bytes.size()));
+        }
+    }
+    QByteArrayView field(size_t row, int which) const {
+        const size_t at = 3 * row + static_cast<size_t>(which);
+        const quint32 start = at == 0 ? 0 : ends[at - 1];
+        return {bytes.data() + start, static_cast<qsizetype>(ends[at] - start)};
+    }
+};
+
+// Folds the rows of each chunk in turn into the index's data, in order.
+class AppIndex::RowFiler {
+public:
+    explicit RowFiler(Data& data)
+        : m_data(data) {}
+
+    void file(const RawRows& rows) {
+        for (size_t row = 0; row < rows.size(); ++row) {
+            const QByteArrayView categoryBytes = rows.field(row, 0);
+            auto known = m_categoryByUtf8.constFind(
+                QByteArray::fromRawData(categoryBytes.data(), categoryBytes.size()));
+            if (known == m_categoryByUtf8.cend())
+                known = m_categoryByUtf8.insert(categoryBytes.toByteArray(),
+                                                m_data.categoryIdFor(QString::fromUtf8(categoryBytes)));
+            for (const int which : {1, 2}) {
+                fold(rows.field(row, which));
+                m_data.text.push_back(kFieldEnd);
+            }
+            m_data.appendRow(rows.pk[row], rows.releaseDate[row], known.value(), rows.viewed[row]);
+        }
+    }
+
+private:
+    void fold(QByteArrayView field) {
+        std::vector<char>& text = m_data.text;
+        if (isAscii(field.data(), field.size())) {
+            const size_t start = text.size();
+            text.resize(start + static_cast<size_t>(field.size()));
+            foldAscii(text.data() + start, field.data(), field.size());
+        } else {
+            // Folding beyond ASCII normalises a QString first, which costs far
+            // more than finding an earlier fold of the same text (many apps
+            // share a developer).
+            QByteArray key = m_foldedBeyondAscii.value(QByteArray::fromRawData(field.data(), field.size()));
+            if (key.isEmpty()) {
+                key = searchKey(QString::fromUtf8(field));
+                if (m_foldedBeyondAscii.size() < kFoldsKept)
+                    m_foldedBeyondAscii.insert(field.toByteArray(), key);
+            }
+            text.insert(text.end(), key.cbegin(), key.cend());
+        }
+    }
+
+    static constexpr qsizetype kFoldsKept = 100'000;
+    Data& m_data;
+    QHash<QByteArray, int> m_categoryByUtf8;
+    QHash<QByteArray, QByteArray> m_foldedBeyondAscii;
+};
+
 AppIndex::AppIndex(ModelContext& context, Loading loading, QObject* parent)
     : QObject(parent)
     , m_context(context)
@@ -247,41 +335,32 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     // and the table itself, with its descriptions, is never read.
     SqliteStatement statement(database, "SELECT pk, releaseDate, category, isViewed, name, developerName "
                                         "FROM AppModel ORDER BY releaseDate DESC, pk ASC");
-    QHash<QByteArray, int> categoryByUtf8;
-    constexpr qsizetype kFoldsKept = 100'000;
-    QHash<QByteArray, QByteArray> foldedBeyondAscii;
-    qint64 rows = 0;
+    // Stepping through the index costs SQLite about as long as folding and
+    // filing the rows costs us, so a second thread does the filing meanwhile.
+    HandOffQueue<RawRows> chunks(4);
+    std::thread filer([&chunks, &data] {
+        RowFiler filing(*data);
+        while (std::optional<RawRows> chunk = chunks.take())
+            filing.file(*chunk);
+    });
+    // Also when a step fails or the read is cancelled.
+    const auto finish = qScopeGuard([&] {
+        chunks.close();
+        if (filer.joinable())
+            filer.join();
+    });
+    RawRows chunk;
     while (statement.step()) {
-        if ((++rows & 0x3FFF) == 0 && cancelled.load(std::memory_order_relaxed))
-            return {nullptr, QStringLiteral("cancelled")};
-        const QByteArrayView categoryBytes = statement.utf8(2);
-        auto known =
-            categoryByUtf8.constFind(QByteArray::fromRawData(categoryBytes.data(), categoryBytes.size()));
-        if (known == categoryByUtf8.cend())
-            known = categoryByUtf8.insert(categoryBytes.toByteArray(),
-                                          data->categoryIdFor(QString::fromUtf8(categoryBytes)));
-        for (const int column : {4, 5}) {
-            const QByteArrayView field = statement.utf8(column);
-            if (isAscii(field.data(), field.size())) {
-                const size_t start = data->text.size();
-                data->text.resize(start + static_cast<size_t>(field.size()));
-                foldAscii(data->text.data() + start, field.data(), field.size());
-            } else {
-                // Folding beyond ASCII normalises a QString first, which costs
-                // far more than finding an earlier fold of the same text (many
-                // apps share a developer).
-                QByteArray key = foldedBeyondAscii.value(QByteArray::fromRawData(field.data(), field.size()));
-                if (key.isEmpty()) {
-                    key = searchKey(QString::fromUtf8(field));
-                    if (foldedBeyondAscii.size() < kFoldsKept)
-                        foldedBeyondAscii.insert(field.toByteArray(), key);
-                }
-                data->text.insert(data->text.end(), key.cbegin(), key.cend());
-            }
-            data->text.push_back(kFieldEnd);
+        chunk.add(statement);
+        if (chunk.size() == RawRows::kRows) {
+            if (cancelled.load(std::memory_order_relaxed))
+                return {nullptr, QStringLiteral("cancelled")};
+            chunks.put(std::exchange(chunk, {}));
         }
-        data->appendRow(statement.int64(0), statement.int64(1), known.value(), statement.boolean(3));
     }
+    chunks.put(std::move(chunk));
+    chunks.close();
+    filer.join();
     // Read in list order, so the order is the slots themselves.
     data->order.resize(data->pk.size());
     for (Slot slot = 0; slot < data->order.size(); ++slot)

@@ -170,6 +170,10 @@ private:
         QByteArrayView textOf(Slot slot) const;
     };
 
+    // Reading the store hands its rows in chunks from one thread to another.
+    struct RawRows;
+    class RowFiler;
+
     struct LoadResult {
         std::shared_ptr<Data> data;
         QString error;
