@@ -23,6 +23,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -320,16 +323,8 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     const qint64 count = database.queryInt64("SELECT count(*) FROM AppModel");
     if (counted)
         counted(count);
-    const auto expected = static_cast<size_t>(count);
-    data->releaseDate.reserve(expected);
-    data->pk.reserve(expected);
-    data->category.reserve(expected);
-    data->flags.reserve(expected);
-    data->textEnd.reserve(expected);
-    data->byteMask.reserve(expected);
-    data->order.reserve(expected);
-    data->text.reserve(expected * 40);
-    data->slotByPk.reserve(database.queryInt64("SELECT max(pk) FROM AppModel") + 1);
+    data->reserveFor(static_cast<size_t>(count), static_cast<size_t>(count) * 40,
+                     database.queryInt64("SELECT max(pk) FROM AppModel") + 1);
 
     // Served by the covering index AppModel_list: the rows come in list order
     // and the table itself, with its descriptions, is never read.
@@ -365,7 +360,10 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     data->order.resize(data->pk.size());
     for (Slot slot = 0; slot < data->order.size(); ++slot)
         data->order[slot] = slot;
-    data->reserveHeadroom();
+#if defined(__GLIBC__)
+    // Hands back what reading left free in the threads' heaps (chunks, folds).
+    malloc_trim(0);
+#endif
     return {data, {}};
 }
 
@@ -425,12 +423,12 @@ AppIndex::Slot AppIndex::Data::appendRow(qint64 pk, qint64 date, int categoryId,
     return slot;
 }
 
-void AppIndex::Data::reserveHeadroom() {
-    // Room for the apps of many collection runs, made here (off the main
-    // thread when loading): growing a vector of a million entries copies it,
-    // which would stall the window at some later batch.
-    const size_t size = pk.size();
-    const size_t room = size + std::max<size_t>(4096, size / 32);
+void AppIndex::Data::reserveFor(size_t records, size_t textBytes, qint64 keyBound) {
+    // Room for the apps of many collection runs besides, made at once (off the
+    // main thread when loading): growing a vector of a million entries copies
+    // it, which would stall the window at some later batch.
+    const size_t extra = std::max<size_t>(4096, records / 32);
+    const size_t room = records + extra;
     for (auto* column : {&releaseDate, &pk})
         column->reserve(room);
     category.reserve(room);
@@ -438,8 +436,8 @@ void AppIndex::Data::reserveHeadroom() {
     textEnd.reserve(room);
     byteMask.reserve(room);
     order.reserve(room);
-    text.reserve(text.size() + (room - size) * 64);
-    slotByPk.dense.reserve(slotByPk.dense.size() + (room - size));
+    text.reserve(textBytes + extra * 64);
+    slotByPk.reserve(keyBound + static_cast<qint64>(extra));
 }
 
 int AppIndex::Data::categoryIdFor(const QString& name) {
@@ -524,22 +522,6 @@ bool AppIndex::matchesText(Slot slot, const QByteArray& key, quint32 keyMask) co
     return findKey(text.data(), text.data() + text.size(), key) != nullptr;
 }
 
-bool AppIndex::matches(Slot slot, const QByteArray& key) const {
-    // A caller keeps its key, which then shares its bytes with the last one.
-    const bool isLast =
-        (key.constData() == m_lastKey.constData() && key.size() == m_lastKey.size()) || key == m_lastKey;
-    if (isLast && slot < m_lastMatches.size())
-        return m_lastMatches[slot];
-    if (key.isEmpty())
-        return true;
-    if (!m_lastKey.isEmpty() && !isLast && key.contains(m_lastKey)) {
-        searchFor(key); // the next keystroke: its caller asks slot by slot
-        if (slot < m_lastMatches.size())
-            return m_lastMatches[slot];
-    }
-    return matchesText(slot, key, maskOf(key));
-}
-
 namespace {
 
 // Marks the slots from `first` to before `last` whose text holds the key: one
@@ -578,15 +560,9 @@ void scanText(const std::vector<char>& text, const std::vector<quint32>& ends, c
 
 } // namespace
 
-void AppIndex::findMatches(const QByteArray& key, std::vector<quint8>& flags) const {
-    if (key.isEmpty()) {
-        flags.resize(m_data->flags.size());
-        std::transform(m_data->flags.cbegin(), m_data->flags.cend(), flags.begin(),
-                       [](quint8 slotFlags) { return quint8(slotFlags & kLive); });
-        return;
-    }
+const std::vector<quint8>& AppIndex::matchesOf(const QByteArray& key) const {
     searchFor(key);
-    flags = m_lastMatches;
+    return m_lastMatches;
 }
 
 void AppIndex::searchFor(const QByteArray& key) const {
@@ -954,6 +930,7 @@ void AppIndex::compact() {
     data->categoryNames = old.categoryNames;
     data->categoryIds = old.categoryIds;
     data->categoryCounts.resize(old.categoryCounts.size());
+    data->reserveFor(old.order.size(), old.text.size(), static_cast<qint64>(old.slotByPk.dense.size()));
     QHash<Slot, QSharedPointer<AppModel>> unsaved;
     for (const Slot slot : old.order) {
         const QByteArrayView text = old.textOf(slot);
@@ -966,7 +943,6 @@ void AppIndex::compact() {
     data->order.resize(data->pk.size());
     for (Slot slot = 0; slot < data->order.size(); ++slot)
         data->order[slot] = slot;
-    data->reserveHeadroom();
     m_data = std::move(data);
     m_unsaved = std::move(unsaved);
     m_slotByUnsaved.clear();

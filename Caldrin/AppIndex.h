@@ -93,13 +93,11 @@ public:
     // UTF-8. One text contains another case-insensitively when its key contains
     // the other's key.
     static QByteArray searchKey(QStringView text);
-    // Whether the slot's name or developer contains the key. The first call with
-    // a key that extends the last one searched narrows that search's matches at
-    // once, and later calls with it look the answer up.
-    bool matches(Slot slot, const QByteArray& key) const;
-    // Sets flags[slot] to 1 for each live slot whose name or developer contains
-    // the key, 0 for the others; flags is resized to slotBound().
-    void findMatches(const QByteArray& key, std::vector<quint8>& flags) const;
+    // By slot (slotBound() of them), 1 for each live slot whose name or
+    // developer contains the key, else 0. Asked for a key that extends the last
+    // one, it narrows that one's matches; the answer is kept in step with every
+    // change of the index until another key is asked for.
+    const std::vector<quint8>& matchesOf(const QByteArray& key) const;
 
     // The record of a slot, materialised (or taken from memory). May throw
     // StoreError; null when the record is gone.
@@ -165,7 +163,9 @@ private:
         Slot append(qint64 pk, qint64 releaseDate, int category, bool viewed, const QByteArray& searchText);
         // Adds a slot whose search text has just been put at the end of `text`.
         Slot appendRow(qint64 pk, qint64 releaseDate, int category, bool viewed);
-        void reserveHeadroom();
+        // Reserves for that many records and bytes of text, and primary keys
+        // below keyBound, with headroom for growth.
+        void reserveFor(size_t records, size_t textBytes, qint64 keyBound);
         int categoryIdFor(const QString& name);
         QByteArrayView textOf(Slot slot) const;
     };

@@ -144,40 +144,30 @@ void AppListModel::indexUpdated(const AppIndex::Delta& delta) {
         searchAll();
         filterCategory();
     } else if (!delta.touched.empty()) {
-        if (!m_key.isEmpty()) {
-            m_matchFlags.resize(static_cast<size_t>(m_index.slotBound()), 0);
-            for (const Slot slot : delta.touched)
-                m_matchFlags[slot] = m_index.isLive(slot) && m_index.matches(slot, m_key);
+        // The index has brought its matches up to date already.
+        if (!m_key.isEmpty())
             collectMatches();
-        }
         filterCategory();
     }
     updateRows(changed);
 }
 
 void AppListModel::searchAll() {
-    if (m_key.isEmpty()) {
-        m_matchFlags = {};
-        m_searchMatches = {};
-        return;
-    }
-    m_index.findMatches(m_key, m_matchFlags);
-    collectMatches();
+    m_searchMatches = {};
+    if (!m_key.isEmpty())
+        collectMatches();
 }
 
 void AppListModel::narrowSearch() {
-    std::erase_if(m_searchMatches, [this](Slot slot) {
-        if (m_index.matches(slot, m_key))
-            return false;
-        m_matchFlags[slot] = 0;
-        return true;
-    });
+    const std::vector<quint8>& found = m_index.matchesOf(m_key);
+    std::erase_if(m_searchMatches, [&found](Slot slot) { return !found[slot]; });
 }
 
 void AppListModel::collectMatches() {
+    const std::vector<quint8>& found = m_index.matchesOf(m_key);
     m_searchMatches.clear();
     for (const Slot slot : m_index.order()) {
-        if (m_matchFlags[slot])
+        if (found[slot])
             m_searchMatches.push_back(slot);
     }
 }

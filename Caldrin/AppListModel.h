@@ -99,7 +99,6 @@ private:
     QByteArray m_key;
     QString m_category;
     qint64 m_limit = kPageSize;
-    std::vector<quint8> m_matchFlags;  // by slot, while searching
     std::vector<Slot> m_searchMatches; // in list order, while searching
     std::vector<Slot> m_filtered;      // in list order, while a category is chosen
     std::optional<qint64> m_countBeforeIndex;
