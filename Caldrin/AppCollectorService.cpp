@@ -156,7 +156,7 @@ void AppCollectorService::announceAndQueue(const QList<QSharedPointer<AppModel>>
 
 QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
     Console::print(QStringLiteral("🔍 Checking for incomplete apps on startup..."));
-    QList<DetailsFetchQueue::Waiting> incomplete;
+    WaitingApps incomplete;
     try {
         // Chosen by the database through its partial index, in the store's own
         // order: a million complete records are never read to find the few that
@@ -167,7 +167,7 @@ QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
                                              StoreSchema::incompleteAppCondition() + " ORDER BY pk");
         StatementReset reset(statement);
         while (statement.step())
-            incomplete.append(DetailsFetchQueue::Waiting{nullptr, statement.int64(0), statement.text(1)});
+            incomplete.append(WaitingApp{nullptr, statement.int64(0), statement.text(1)});
     } catch (const StoreError& error) {
         Console::print(QStringLiteral("❌ Error checking incomplete apps: ") + error.description());
         co_return;
@@ -177,7 +177,7 @@ QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
         co_return;
     }
     Console::print(QStringLiteral("📋 Found %1 incomplete apps, adding to queue...").arg(incomplete.size()));
-    m_detailsQueue->addToQueue(incomplete);
+    m_detailsQueue->addToQueue(std::move(incomplete));
 }
 
 void AppCollectorService::loadLastFetchDate() {

@@ -58,15 +58,28 @@ void DetailsFetchQueue::addToQueue(const QList<QSharedPointer<AppModel>>& apps) 
 }
 
 void DetailsFetchQueue::addToQueue(const QList<Waiting>& apps) {
-    // Compared with the apps already waiting, not with the rest of the list.
-    const QHash<QString, int> alreadyWaiting = m_waitingIDs;
-    qsizetype added = 0;
-    for (const Waiting& app : apps) {
-        if (alreadyWaiting.contains(app.appleID))
-            continue;
-        m_queue.append(app);
-        ++m_waitingIDs[app.appleID];
-        ++added;
+    WaitingApps waiting;
+    for (const Waiting& app : apps)
+        waiting.append(app);
+    addToQueue(std::move(waiting));
+}
+
+void DetailsFetchQueue::addToQueue(WaitingApps apps) {
+    // Compared with the apps already waiting, not with the rest of the list:
+    // all are looked at before any is appended.
+    qsizetype added = apps.size();
+    if (m_queue.isEmpty()) {
+        m_queue = std::move(apps);
+    } else {
+        QList<Waiting> fresh;
+        while (!apps.isEmpty()) {
+            Waiting app = apps.takeFirst();
+            if (m_queue.count(app.appleID) == 0)
+                fresh.append(std::move(app));
+        }
+        added = fresh.size();
+        for (const Waiting& app : std::as_const(fresh))
+            m_queue.append(app);
     }
     m_totalCount = m_queue.size();
     Console::print(QStringLiteral("📋 Added %1 apps to queue. Total: %2").arg(added).arg(m_totalCount));
@@ -103,8 +116,6 @@ QCoro::Task<> DetailsFetchQueue::processQueue() {
     emit changed();
     while (!m_queue.isEmpty()) {
         const Waiting waiting = m_queue.takeFirst();
-        if (--m_waitingIDs[waiting.appleID] <= 0)
-            m_waitingIDs.remove(waiting.appleID);
         const QSharedPointer<AppModel> app = recordOf(waiting);
         if (!app || app->isDeleted())
             continue; // gone since it was queued (the window's reset)
@@ -253,7 +264,6 @@ QCoro::Task<> DetailsFetchQueue::processApp(QSharedPointer<AppModel> app) {
 
 void DetailsFetchQueue::clearQueue() {
     m_queue.clear();
-    m_waitingIDs.clear();
     m_totalCount = 0;
     setStatusMessage(QStringLiteral("Queue cleared"));
     emit changed();

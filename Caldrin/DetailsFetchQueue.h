@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppDetailsService.h"
+#include "WaitingApps.h"
 #include "WebKitScraperService.h"
 
 #include <QHash>
@@ -31,14 +32,7 @@ public:
         HttpFetcher::Limits http;
     };
 
-    // One app waiting. Apps found by the start-up check wait as their store
-    // identity only and are read when their turn comes, so that a long list of
-    // incomplete apps does not hold every record in memory.
-    struct Waiting {
-        QSharedPointer<AppModel> record; // null until read
-        qint64 persistentId = 0;
-        QString appleID;
-    };
+    using Waiting = WaitingApp;
 
     explicit DetailsFetchQueue(ModelContext& modelContext, QObject* parent = nullptr);
     DetailsFetchQueue(ModelContext& modelContext, Timing timing, QObject* parent = nullptr);
@@ -49,6 +43,7 @@ public:
     void addToQueue(const QList<QSharedPointer<AppModel>>& apps);
     // The same for stored apps named by their identity.
     void addToQueue(const QList<Waiting>& apps);
+    void addToQueue(WaitingApps apps);
     // Drains the list, picking up apps added meanwhile. Started by addToQueue.
     QCoro::Task<> processQueue();
     // Enriches one record; every failure is printed and swallowed.
@@ -67,7 +62,7 @@ public:
     qint64 processedCount() const { return m_processedCount; }
     qint64 totalCount() const { return m_totalCount; }
     const QString& statusMessage() const { return m_statusMessage; }
-    const QList<Waiting>& queue() const { return m_queue; }
+    const WaitingApps& queue() const { return m_queue; }
 
 signals:
     // Any published field changed.
@@ -89,6 +84,5 @@ private:
     qint64 m_processedCount = 0;
     qint64 m_totalCount = 0;
     QString m_statusMessage = QStringLiteral("Queue idle");
-    QList<Waiting> m_queue;
-    QHash<QString, int> m_waitingIDs; // appleID -> how many entries of m_queue carry it
+    WaitingApps m_queue;
 };

@@ -77,8 +77,7 @@ private:
     void recordFirstQueue(AppCollectorService& collector, QStringList& queued) {
         connect(&collector.detailsQueue(), &DetailsFetchQueue::changed, this, [&] {
             if (queued.isEmpty())
-                for (const auto& app : collector.detailsQueue().queue())
-                    queued.append(app.appleID);
+                queued = collector.detailsQueue().queue().appleIDs();
         });
     }
 

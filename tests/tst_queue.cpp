@@ -304,6 +304,26 @@ private slots:
                  1);
     }
 
+    // Apple IDs come back exactly as given, in order, whatever their form;
+    // only the same text counts as the same app.
+    void waitingApps_keepIDsAsGiven() {
+        WaitingApps waiting;
+        const QStringList ids{"123", "0123", "id-7", "123", "999999999999999999", "1000000000000000000", ""};
+        for (int i = 0; i < ids.size(); ++i)
+            waiting.append(WaitingApp{nullptr, i + 1, ids[i]});
+        QCOMPARE(waiting.appleIDs(), ids);
+        QCOMPARE(waiting.count(u"123"_s), 2);
+        QCOMPARE(waiting.count(u"0123"_s), 1);
+        QCOMPARE(waiting.count(u"0"_s), 0);
+        for (int i = 0; i < ids.size(); ++i) {
+            const WaitingApp app = waiting.takeFirst();
+            QCOMPARE(app.appleID, ids[i]);
+            QCOMPARE(app.persistentId, i + 1);
+        }
+        QVERIFY(waiting.isEmpty());
+        QCOMPARE(waiting.count(u"id-7"_s), 0);
+    }
+
     // Apps already waiting are skipped; apps added while it works are taken on;
     // a clear stops it after the app in hand.
     void queue_takesNewAppsOnce_andStopsAfterClear() {
