@@ -400,14 +400,5 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    PrivateSessionBus bus;
-    QTemporaryDir home;
-    prepareWebEngineTestEnvironment(home);
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(u"Caldrin"_s);
-    TestCollector test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+CALDRIN_WEBENGINE_TEST_MAIN_AFTER(TestCollector, PrivateSessionBus bus)
 #include "tst_collector.moc"

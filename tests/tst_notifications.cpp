@@ -355,14 +355,5 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    PrivateSessionBus bus;
-    QTemporaryDir home;
-    prepareWebEngineTestEnvironment(home);
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Caldrin"));
-    TestNotifications test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+CALDRIN_WEBENGINE_TEST_MAIN_AFTER(TestNotifications, PrivateSessionBus bus)
 #include "tst_notifications.moc"
