@@ -21,6 +21,7 @@
 #include "TrayIcon.h"
 #include "UserSettings.h"
 #include "WebEngineTestMain.h"
+#include "WindowTestKit.h"
 
 #include <QAction>
 #include <QDBusConnection>
@@ -50,14 +51,6 @@ int runProgram(const std::function<void()>& action, const std::function<bool()>&
     poll.start(20);
     watchdog.start(20000);
     return QApplication::exec();
-}
-
-QStringList menuItems(const QMenu* menu) {
-    QStringList items;
-    for (const QAction* action : menu->actions())
-        items.append(action->isSeparator() ? u"-"_s
-                                           : action->text() + (action->isEnabled() ? u""_s : u" (off)"_s));
-    return items;
 }
 
 qint64 viewedCount(ModelContext& context) {
@@ -258,14 +251,15 @@ private slots:
         AppCollectorService& collector = *window.collectorService();
         QVERIFY(tray.isActive());
         QVERIFY(!tray.icon()->icon().isNull());
-        QCOMPARE(menuItems(tray.menu()), (QStringList{u"Show Caldrin"_s, u"Fetch Now (off)"_s,
-                                                      u"Stop Collecting"_s, u"-"_s, u"Quit"_s}));
+        QCOMPARE(
+            WindowTestKit::menuItems(tray.menu()),
+            (QStringList{u"Show Caldrin"_s, u"Fetch Now (off)"_s, u"Stop Collecting"_s, u"-"_s, u"Quit"_s}));
         QCOMPARE(tray.icon()->toolTip(),
                  u"Caldrin\nStatus: ✓ Saved 0 new apps, skipped 0 duplicates\nQueue: Queue empty"_s);
 
         tray.startStopAction()->trigger();
         QVERIFY(!collector.isCollecting());
-        QCOMPARE(menuItems(tray.menu()),
+        QCOMPARE(WindowTestKit::menuItems(tray.menu()),
                  (QStringList{u"Show Caldrin"_s, u"Fetch Now"_s, u"Start Collecting"_s, u"-"_s, u"Quit"_s}));
         QCOMPARE(tray.icon()->toolTip(), u"Caldrin\nStatus: Collection stopped\nQueue: Queue empty"_s);
 

@@ -23,7 +23,6 @@
 #include "FixtureImages.h"
 #include "FolderAppsListView.h"
 #include "ImageLoader.h"
-#include "InfoItem.h"
 #include "LoadMoreRowModel.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
@@ -132,24 +131,8 @@ bool showsNotice(const QWidget* view) {
     return Kit::shownTexts(view).contains(u"Extended details not loaded yet"_s);
 }
 
-QString infoValue(const AppDetailView& view, const QString& title) {
-    for (const InfoItem* item : view.findChildren<InfoItem*>()) {
-        if (item->title() == title)
-            return item->value();
-    }
-    return u"<no item>"_s;
-}
-
 bool isBusy(const AppDetailView& view) {
     return view.findChild<BusyIndicator*>(u"loadingDetails"_s)->isVisibleTo(&view);
-}
-
-// A menu's items as shown: texts, "-" for a divider.
-QStringList menuItems(const QMenu* menu) {
-    QStringList items;
-    for (const QAction* action : menu->actions())
-        items.append(action->isSeparator() ? u"-"_s : action->text());
-    return items;
 }
 
 // The colour a symbol is drawn in: that of its most opaque pixel.
@@ -396,10 +379,7 @@ private slots:
 
     // Ctrl+F and the arrows; fifty rows at a time; the search.
     void loadMore_addsFiftyRowsAtATime() {
-        QList<SampleApps::Traits> others = SampleApps::numbered(u"Other"_s, 30, {}, 200);
-        for (SampleApps::Traits& other : others)
-            other.developer = u"Harbor Apps"_s;
-        addApps(SampleApps::numbered(u"Match"_s, 120) + others);
+        addApps(SampleApps::numbered(u"Match"_s, 120) + SampleApps::numbered(u"Other"_s, 30, {}, 200));
         ContentView& window = openWindow();
         QAbstractItemModelTester tester(&window.listRows(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -436,27 +416,21 @@ private slots:
         QCOMPARE(names(window).mid(0, 1) + names(window).mid(119), (QStringList{"Match 119", "Match 0"}));
         QVERIFY(!window.loadMoreButton());
 
-        // Typing starts again from fifty rows; the developer's name matches too.
+        // Typing starts again from fifty rows.
         search(window, u"matc"_s);
         QCOMPARE(window.appList().rowCount(), 50);
         QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
-        search(window, u"harbor APPS"_s);
-        QCOMPARE(window.contentTitle(), u"Apps (30)"_s);
-        QCOMPARE(names(window).first(), u"Other 29"_s);
-        QVERIFY(!window.loadMoreButton());
     }
 
     // Once, whatever is selected afterwards, and the category's badge follows;
     // a failed save is printed and the mark kept for the next save.
     void selectingAnApp_marksItViewedOnce_data() {
-        QTest::addColumn<QString>("failure");
-        QTest::newRow("saved") << QString();
-        QTest::newRow("the save fails") << u"commit"_s;
-        QTest::newRow("another process holds the store's lock") << u"locked"_s;
+        QTest::addColumn<bool>("saveFails");
+        QTest::newRow("saved") << false;
+        QTest::newRow("the save fails") << true;
     }
     void selectingAnApp_marksItViewedOnce() {
-        QFETCH(QString, failure);
-        const bool saveFails = !failure.isEmpty();
+        QFETCH(bool, saveFails);
         const QList<AppRef> apps = addApps({{u"Fresh"_s, {}, u"Games"_s, 3},
                                             {u"Seen"_s, {}, u"Games"_s, 2, true},
                                             {u"Book"_s, {}, u"Books"_s, 1}});
@@ -466,52 +440,23 @@ private slots:
         QCOMPARE(window.selectedCategory(), u"Games"_s);
         QCOMPARE(names(window), (QStringList{"Fresh", "Seen"}));
         QCOMPARE(window.contentTitle(), u"Apps (2)"_s);
-        SqliteDatabase locker;
-        if (failure == QLatin1String("commit")) {
+        if (saveFails)
             m_container->database().setFaultHook(
                 [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_FULL : SQLITE_OK; });
-        } else if (failure == QLatin1String("locked")) {
-            locker.open(m_dir->filePath(u"caldrin.sqlite"_s));
-            locker.exec("BEGIN IMMEDIATE");
-            locker.exec("INSERT INTO StoreMetadata (key, value) VALUES ('lock', 'held')");
-        }
         ConsoleCapture console;
         for (const QString& name : {u"Fresh"_s, u"Seen"_s, u"Fresh"_s})
             clickApp(window, name);
         m_container->database().setFaultHook({});
-        if (locker.isOpen()) {
-            // The window goes on: a new app, not yet saved, is listed and found.
-            auto extra = SampleApps::make(u"77"_s, {u"Late Game"_s, {}, u"Games"_s, 9});
-            context().insert(extra);
-            search(window, u"gam"_s);
-            QTRY_COMPARE(names(window), (QStringList{"Late Game"}));
-            search(window, QString());
-            QTRY_COMPARE(names(window), (QStringList{"Late Game", "Fresh", "Seen"}));
-            QCOMPARE(context().count<AppModel>(FetchDescriptor::equal("category", u"Games"_s)), 3);
-            locker.exec("ROLLBACK");
-            locker.close();
-            context().remove(extra.data());
-        }
         QCOMPARE(window.selectedApp(), apps[0]);
         QVERIFY(apps[0]->isViewed());
         QCOMPARE(context().hasChanges(), saveFails);
         QCOMPARE(console.lines().size(), 1);
         const QString line = console.lines().first(), error = u"❌ Error saving viewed status: "_s;
-        if (saveFails)
-            QVERIFY2(line.startsWith(error) && line.size() > error.size(), qPrintable(line));
-        else
-            QCOMPARE(line, u"✅ Marked as viewed: Fresh"_s);
+        QVERIFY2(saveFails ? line.startsWith(error) && line.size() > error.size()
+                           : line == u"✅ Marked as viewed: Fresh"_s,
+                 qPrintable(line));
         if (!saveFails)
             QTRY_COMPARE(categoryRows(window), (QStringList{"All=1", "Books=1", "Games=0"}));
-        if (failure == QLatin1String("locked")) {
-            // The lock is gone: the next save writes what stayed pending.
-            context().save();
-            SqliteDatabase reader;
-            reader.open(m_dir->filePath(u"caldrin.sqlite"_s), SqliteDatabase::Mode::ReadOnly);
-            QCOMPARE(reader.queryInt64("SELECT isViewed FROM AppModel WHERE appleID = '" +
-                                       apps[0]->appleID().toLatin1() + "'"),
-                     1);
-        }
     }
 
     void resetAndReload_clearsTheStoreAndStartsARun() {
@@ -675,35 +620,31 @@ private slots:
         click(sheet->addButton());
         QTRY_VERIFY(!sheet && detail->showsFavorite());
 
-        // In the browser: a new folder (not selected, its name then taken), the
-        // app moved into it by keyboard keeping the selections, removed, the folder deleted.
+        // In the browser: a new folder (not selected), the app moved into it by
+        // keyboard keeping the selections, removed, the folder deleted.
         click(picker->segments().at(1));
         QPointer<FavoritesView> browser = window.favoritesView();
         QTRY_VERIFY(browser && browser->isVisible() && browser->selectedFolder() && browser->appsList());
         QCOMPARE(browser->appsList()->favoriteAppleIDs(), QStringList{lumen});
         QCOMPARE(browser->appsList()->rows().first()->commentText(), u"to try"_s);
-        for (const bool taken : {false, true}) {
-            click(browser->newFolderButton());
-            QPointer<NewFolderSheet> sheet = browser->newFolderSheet();
-            QTRY_VERIFY(sheet && sheet->isVisible());
-            type(sheet->nameField(), u"Later"_s);
-            QVERIFY(sheet->createButton()->isEnabled() != taken &&
-                    sheet->takenNotice()->isVisible() == taken);
-            click(taken ? sheet->cancelButton() : sheet->createButton());
-            QTRY_VERIFY(!sheet);
-        }
+        click(browser->newFolderButton());
+        QPointer<NewFolderSheet> newFolder = browser->newFolderSheet();
+        QTRY_VERIFY(newFolder && newFolder->isVisible());
+        type(newFolder->nameField(), u"Later"_s);
+        click(newFolder->createButton());
+        QTRY_VERIFY(!newFolder);
         QCOMPARE(Kit::folderNames(*browser), (QStringList{unfiltered, "Later"}));
         QCOMPARE(browser->selectedFolder()->name(), unfiltered);
         QVERIFY(!Kit::openFolderMenu(*browser, unfiltered));
         QTest::mouseClick(browser->appsList()->rows().first(), Qt::LeftButton);
         QMenu* menu = Kit::openRowMenu(*browser, 0);
-        QCOMPARE(menuItems(menu),
+        QCOMPARE(Kit::menuItems(menu),
                  (QStringList{"Move to Folder", "-", "Edit Comment", "-", "Remove from Favorites"}));
         menu->setActiveAction(Kit::menuAction(menu, u"Move to Folder"_s));
         QTest::keyClick(menu, Qt::Key_Right);
         QMenu* move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
         QTRY_VERIFY(move->isVisible());
-        QCOMPARE(menuItems(move), (QStringList{unfiltered, "Later"}));
+        QCOMPARE(Kit::menuItems(move), (QStringList{unfiltered + " (checked, off)", "Later"}));
         Kit::choose(move, u"Later"_s);
         QTRY_COMPARE(Kit::folderBadges(*browser), (QStringList{"0", "1"}));
         QVERIFY(browser->appsList()->emptyState());
@@ -712,15 +653,13 @@ private slots:
         Kit::clickFolder(*browser, u"Later"_s);
         QVERIFY(browser->appsList()->rows().first()->isSelected());
         menu = Kit::openRowMenu(*browser, 0);
-        move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
-        QAction* current = Kit::menuAction(move, u"Later"_s);
-        QAction* other = Kit::menuAction(move, unfiltered);
-        QVERIFY(current->isChecked() && !current->isEnabled() && !other->isChecked() && other->isEnabled());
+        QCOMPARE(Kit::menuItems(Kit::menuAction(menu, u"Move to Folder"_s)->menu()),
+                 (QStringList{unfiltered, "Later (checked, off)"}));
         Kit::choose(menu, u"Remove from Favorites"_s);
         QTRY_VERIFY(browser->appsList()->emptyState());
         QTRY_VERIFY(!browser->detailView()->showsFavorite()); // the detail stays, its star empties
         menu = Kit::openFolderMenu(*browser, u"Later"_s);
-        QCOMPARE(menuItems(menu), (QStringList{"Rename", "-", "Delete"}));
+        QCOMPARE(Kit::menuItems(menu), (QStringList{"Rename", "-", "Delete"}));
         Kit::choose(menu, u"Delete"_s);
         QTRY_COMPARE(Kit::folderNames(*browser), QStringList{unfiltered});
 
@@ -774,10 +713,13 @@ private slots:
     }
 
     // Shown as plain, selectable text, cut short when long so that laying it out
-    // cannot freeze the window; copying and translating take all of it.
+    // cannot freeze the window; copying and translating take all of it: nothing
+    // in it starts a parameter of the translator's address, ends the value or
+    // turns into a space.
     void description_showsCopiesAndTranslates_data() {
         QTest::addColumn<QString>("description");
         QTest::newRow("markup and symbols") << u"Build & battle: 1+1=2 #tactics\n<i>Привет</i>"_s;
+        QTest::newRow("address characters") << u"Tom & Jerry #1 1+1=2 100% a/b?c:d@e!$'()*,;-._~"_s;
         QString text;
         while (text.size() < 300000)
             text += u"Lorem ipsum dolor sit amet 🎮 "_s;
@@ -807,21 +749,12 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
         QTest::mouseClick(view->translateButton(), Qt::LeftButton);
         QCOMPARE(m_opened.size(), 1);
-        QCOMPARE(QUrlQuery(m_opened.first()).queryItemValue(u"text"_s, QUrl::FullyDecoded), description);
-    }
-
-    // The text reaches the site whole: nothing in it starts a parameter, ends
-    // the value or turns into a space.
-    void translationAddress_keepsTheTextWhole() {
-        const QString text = u"Tom & Jerry #1 1+1=2 100% a/b?c:d@e!$'()*,;-._~"_s;
-        const std::optional<QUrl> address = AppDetailView::translationAddress(text, u"ru"_s);
-        QVERIFY(address);
-        QCOMPARE(QString::fromLatin1(address->toEncoded()),
-                 u"https://translate.google.com/?sl=auto&tl=ru&text="
-                 u"Tom%20%26%20Jerry%20%231%201%2B1%3D2%20100%25%20a/b?c:d@e!$'()*,;-._~&op=translate"_s);
-        const QUrlQuery query(*address);
-        QCOMPARE(query.queryItems(QUrl::FullyDecoded).size(), 4);
-        QCOMPARE(query.queryItemValue(u"text"_s, QUrl::FullyDecoded), text);
+        const QString address = QString::fromLatin1(m_opened.first().toEncoded());
+        QVERIFY(address.startsWith(u"https://translate.google.com/?sl=auto&tl=ru&text="_s) &&
+                address.endsWith(u"&op=translate"_s) && !address.contains(u'+'));
+        const QUrlQuery query(m_opened.first());
+        QCOMPARE(query.queryItems().size(), 4);
+        QCOMPARE(query.queryItemValue(u"text"_s, QUrl::FullyDecoded), description);
     }
 
     // Only web addresses are opened; a feed's "javascript:" address never is.
@@ -1060,7 +993,6 @@ private slots:
         QVERIFY(!first->hasInAppPurchases() && !first->inAppPurchaseInfo() && !first->inAppPurchaseItems());
         QVERIFY(!first->screenshotURLs() && !first->hasAppDescription() && !first->detailsFetched());
         QVERIFY(context().hasChanges());
-        QCOMPARE(infoValue(*view, u"Version"_s), u"N/A"_s);
         QVERIFY(view->thumbnails().isEmpty() && showsNotice(view) && isBusy(*view));
         if (failure.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
