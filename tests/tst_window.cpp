@@ -77,10 +77,6 @@ namespace {
 
 const QString unfiltered = u"Unfiltered"_s;
 
-QSettings userSettings() {
-    return QSettings(u"Caldrin"_s, u"Caldrin"_s);
-}
-
 void click(QWidget* widget) {
     QVERIFY(widget && widget->isVisible() && widget->isEnabled());
     QTest::mouseClick(widget, Qt::LeftButton);
@@ -98,53 +94,19 @@ void type(QWidget* widget, const QString& text) {
         QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
 }
 
-QStringList names(ContentView& window) {
-    return Kit::names(window.appList());
-}
-
-QStringList categoryRows(ContentView& window) {
-    return Kit::categoryRows(window.categoryList());
-}
-
 void search(ContentView& window, const QString& text) {
     window.searchField()->clear();
     type(window.searchField(), text);
-}
-
-void clickApp(ContentView& window, const QString& name) {
-    clickRow(window.appListView(), int(names(window).indexOf(name)));
-}
-
-void clickCategory(ContentView& window, const QString& category) {
-    clickRow(window.categoryView(), window.categoryList().rowForCategory(category));
-}
-
-int selectedRow(ContentView& window) {
-    return window.appListView()->selectionModel()->selectedIndexes().value(0).row();
-}
-
-EmptyStateView* detailPlaceholder(ContentView& window) {
-    return window.findChild<EmptyStateView*>(u"detailPlaceholder"_s);
-}
-
-bool showsNotice(const QWidget* view) {
-    return Kit::shownTexts(view).contains(u"Extended details not loaded yet"_s);
-}
-
-bool isBusy(const AppDetailView& view) {
-    return view.findChild<BusyIndicator*>(u"loadingDetails"_s)->isVisibleTo(&view);
 }
 
 // The colour a symbol is drawn in: that of its most opaque pixel.
 QColor symbolColor(const QLabel* symbol) {
     const QImage image = symbol->pixmap().toImage();
     QColor colour(Qt::transparent);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
             if (image.pixelColor(x, y).alpha() > colour.alpha())
                 colour = image.pixelColor(x, y);
-        }
-    }
     return colour;
 }
 
@@ -163,15 +125,9 @@ public:
 
 protected:
     int metric(PaintDeviceMetric metric) const override {
-        if (metric == PdmWidth || metric == PdmHeight)
-            return 4000;
-        if (metric == PdmDepth)
-            return 32;
-        if (metric == PdmNumColors)
-            return INT_MAX;
-        if (metric == PdmDevicePixelRatio)
-            return 1;
-        return metric == PdmDevicePixelRatioScaled ? int(devicePixelRatioFScale()) : 96;
+        if (metric == PdmDevicePixelRatio || metric == PdmDevicePixelRatioScaled)
+            return metric == PdmDevicePixelRatio ? 1 : int(devicePixelRatioFScale());
+        return metric == PdmWidth || metric == PdmHeight ? 4000 : metric == PdmDepth ? 32 : 96;
     }
 
 private:
@@ -210,20 +166,16 @@ QStringList laidOutTexts(QWidget* root) {
             texts.append(label->text());
         if (const auto* label = qobject_cast<ClampedTextLabel*>(widget))
             texts.append(label->text());
-        if (const auto* picker = qobject_cast<QComboBox*>(widget)) {
+        if (const auto* picker = qobject_cast<QComboBox*>(widget))
             for (int i = 0; i < picker->count(); ++i)
                 texts << picker->itemText(i) << picker->itemData(i, Qt::ToolTipRole).toString();
-        }
-        if (const auto* list = qobject_cast<QListWidget*>(widget)) {
+        if (const auto* list = qobject_cast<QListWidget*>(widget))
             for (int i = 0; i < list->count(); ++i)
                 texts.append(list->item(i)->toolTip());
-        }
         for (const QAction* action : widget->actions()) {
             texts << action->text() << action->toolTip();
-            if (action->menu()) {
-                for (const QAction* item : action->menu()->actions())
-                    texts << item->text() << item->toolTip();
-            }
+            for (const QAction* item : action->menu() ? action->menu()->actions() : QList<QAction*>())
+                texts << item->text() << item->toolTip();
         }
     }
     return texts;
@@ -243,6 +195,27 @@ private:
     QList<QUrl> m_opened;
 
     ModelContext& context() { return m_container->mainContext(); }
+    static QSettings userSettings() { return QSettings(u"Caldrin"_s, u"Caldrin"_s); }
+    static QStringList names(ContentView& window) { return Kit::names(window.appList()); }
+    static QStringList categoryRows(ContentView& window) { return Kit::categoryRows(window.categoryList()); }
+    static void clickApp(ContentView& window, const QString& name) {
+        clickRow(window.appListView(), int(names(window).indexOf(name)));
+    }
+    static void clickCategory(ContentView& window, const QString& category) {
+        clickRow(window.categoryView(), window.categoryList().rowForCategory(category));
+    }
+    static int selectedRow(ContentView& window) {
+        return window.appListView()->selectionModel()->selectedIndexes().value(0).row();
+    }
+    static EmptyStateView* detailPlaceholder(ContentView& w) {
+        return w.findChild<EmptyStateView*>(u"detailPlaceholder"_s);
+    }
+    static bool showsNotice(const QWidget* view) {
+        return Kit::shownTexts(view).contains(u"Extended details not loaded yet"_s);
+    }
+    static bool isBusy(const AppDetailView& view) {
+        return view.findChild<BusyIndicator*>(u"loadingDetails"_s)->isVisibleTo(&view);
+    }
     QString image(const QString& file) const { return m_store->origin() + u"/images/"_s + file; }
     QString pageAddress(const QString& appleID) const {
         return m_store->origin() + u"/us/app/x/id"_s + appleID;
