@@ -2,7 +2,6 @@
 // broken pages, the debug file, and the caldrin-scrape tool.
 #include "ConsoleCapture.h"
 #include "FakeStore.h"
-#include "PageConsoleCapture.h"
 #include "ProductPages.h"
 #include "RunTask.h"
 #include "ScraperPage.h"
@@ -308,7 +307,6 @@ private slots:
     void page_cannotReachLocalFiles() {
         WebKitScraperService service(fast);
         ConsoleCapture console;
-        PageConsoleCapture page;
         const QString url = serve(
             "<iframe src=\"file:///etc/passwd\"></iframe>"
             "<script>"
@@ -329,8 +327,7 @@ private slots:
         QVERIFY(data);
         QCOMPARE(data->description.value_or(QString()), QStringLiteral("nothing read"));
         QVERIFY(console.contains("🔗 Current URL: " + url));
-        QVERIFY(
-            page.lines().contains(QStringLiteral("Not allowed to load local resource: file:///etc/passwd")));
+        QVERIFY(console.pageLines().contains(u"Not allowed to load local resource: file:///etc/passwd"));
     }
 
     void navigation_onlyToWebAddresses_data() {
