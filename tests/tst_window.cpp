@@ -755,25 +755,6 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), address);
     }
 
-    // On its own the view makes the favorites service (and the default folder)
-    // and follows the favorites; it never fetches details by itself.
-    void onItsOwn_theViewFollowsFavoritesAndFetchesNothing() {
-        ConsoleCapture console;
-        auto view = showView(storedApp(u"7"_s));
-        QVERIFY(view->favoritesService());
-        QCOMPARE(console.lines(), QStringList{"✅ Created default 'Unfiltered' folder"});
-        QVERIFY(!view->showsFavorite());
-        view->favoritesService()->addToFavorites(u"7"_s, unfiltered, QString());
-        QTRY_VERIFY(view->showsFavorite());
-        // Pressed for a favorite, the star opens the sheet that says where the app is.
-        QTest::mouseClick(view->favoriteButton(), Qt::LeftButton);
-        QCOMPARE(view->addToFavoritesSheet()->alreadyFavoriteNotice()->text(), u"Already in “Unfiltered”"_s);
-        view->addToFavoritesSheet()->close();
-        QTest::qWait(200);
-        QVERIFY(!lookupAsked());
-        QVERIFY(!isBusy(*view));
-    }
-
     // A thumbnail opens the viewer at its screenshot. Thousands of screenshots or
     // purchases (a hostile lookup or page) get a bounded number of rows; the
     // headings and the viewer still have them all.
@@ -804,6 +785,7 @@ private slots:
         app->setScreenshotURLs(QStringList());
         QVERIFY(view->thumbnails().isEmpty());
         QVERIFY(!Kit::shownTexts(view.get()).contains(u"Screenshots (0)"_s));
+        QVERIFY(!lookupAsked() && !isBusy(*view)); // on its own, a view fetches nothing
     }
 
     // The lookup's screenshots: iPhone first, then iPad; nothing else counts,
