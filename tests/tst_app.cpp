@@ -133,8 +133,7 @@ private slots:
         } else if (store == u"garbage") {
             QVERIFY(writeFile(path, QByteArray(8192, '\x5a')));
         } else if (store == u"directory") {
-            QVERIFY(QDir().mkpath(path));
-            QVERIFY(writeFile(path + u"/inside"_s, "keep me"));
+            QVERIFY(QDir().mkpath(path) && writeFile(path + u"/inside"_s, "keep me"));
         }
         const QByteArray before = readFile(path);
 

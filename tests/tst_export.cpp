@@ -402,12 +402,10 @@ private slots:
         };
         ConsoleCapture console;
         QTest::mouseClick(window.exportButton(), Qt::LeftButton);
-        QVERIFY(controller->isRunning() && controller->progressDialog());
-        QVERIFY(finished.wait(10000));
+        QVERIFY(controller->isRunning() && controller->progressDialog() && finished.wait(10000));
         const QString json = target.filePath(u"apps.json"_s);
         QCOMPARE(finished.at(0).at(2).toString(), json);
-        QVERIFY(console.contains(u"📤 Exported 3 apps to "_s + json));
-        QVERIFY(!store.context().hasChanges());
+        QVERIFY(console.contains(u"📤 Exported 3 apps to "_s + json) && !store.context().hasChanges());
         QStringList ids;
         for (const QJsonValue& app : QJsonDocument::fromJson(readFile(json)).array())
             ids.append(app.toObject().value(u"appleID"_s).toString());

@@ -21,10 +21,9 @@ namespace {
 
 const QString kDemoFixtures = QStringLiteral(CALDRIN_FIXTURES_DIR "/demo");
 
-QJsonObject feedEntry(const QString& id, const QString& name = QString()) {
+const auto feedEntry = [](const QString& id, const QString& name = QString()) {
     return StoreDocuments::feedEntry(id, name);
-}
-
+};
 const auto feedDocument = &StoreDocuments::feedDocument;
 
 // `root` with the value at `path` replaced, or removed when `value` is undefined.

@@ -328,8 +328,7 @@ private slots:
         if (kind == "garbage" || kind == "empty") {
             QVERIFY(writeFile(path, kind == "garbage" ? QByteArray(8192, '\x5a') : QByteArray()));
         } else if (kind == "directory") {
-            QVERIFY(QDir().mkpath(path));
-            QVERIFY(writeFile(path + u"/inside"_s, "keep me"));
+            QVERIFY(QDir().mkpath(path) && writeFile(path + u"/inside"_s, "keep me"));
         } else {
             // Our store with a write-ahead log still holding a commit, as a
             // killed process leaves it; then the damage.
@@ -375,8 +374,7 @@ private slots:
                                    stem + u"2020-01-02T00-00-00Z.broken"_s};
         for (const QString& copy : older)
             QVERIFY(writeFile(copy, copy.toUtf8()));
-        QVERIFY(writeFile(older.last() + u"-wal"_s, "log"));
-        QVERIFY(writeFile(stem + u"notes.broken"_s, "mine"));
+        QVERIFY(writeFile(older.last() + u"-wal"_s, "log") && writeFile(stem + u"notes.broken"_s, "mine"));
 
         SqliteDatabase locker;
         if (kind == "locked") {
@@ -467,8 +465,7 @@ private slots:
         const QDateTime now(QDate(2026, 12, 6), QTime(11, 22, 57), Qt::UTC);
         QStringList copies;
         for (const QByteArray& content : {QByteArray("first"), QByteArray("second")}) {
-            QVERIFY(writeFile(path, content));
-            QVERIFY(writeFile(path + u"-journal"_s, content + "-journal"));
+            QVERIFY(writeFile(path, content) && writeFile(path + u"-journal"_s, content + "-journal"));
             copies.prepend(DamagedStoreCopies::keep(path, now));
             QVERIFY(!QFileInfo::exists(path) && !QFileInfo::exists(path + u"-journal"_s));
         }

@@ -485,8 +485,7 @@ private slots:
     void firstStart_showsEmptyStates_andTheCollectorBoxFollowsTheCollector() {
         auto window = std::make_unique<ContentView>(context(), fast());
         window->show();
-        QVERIFY(!window->collectorService());
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(!window->collectorService() && QTest::qWaitForWindowExposed(window.get()));
         QTRY_VERIFY(window->collectorService());
         AppCollectorService* collector = window->collectorService();
         QVERIFY(collector->isCollecting());
@@ -681,8 +680,7 @@ private slots:
         // The purchases mark follows the record, before any save.
         QVERIFY(!Kit::shownTexts(view.get()).contains(u"IAP"_s));
         app->setHasInAppPurchases(true);
-        QVERIFY(Kit::shownTexts(view.get()).contains(u"IAP"_s));
-        QVERIFY(context().hasChanges());
+        QVERIFY(Kit::shownTexts(view.get()).contains(u"IAP"_s) && context().hasChanges());
     }
 
     // Shown as plain, selectable text, cut short when long so that laying it out
@@ -783,8 +781,7 @@ private slots:
                  AppDetailView::purchaseRowLimit);
 
         app->setScreenshotURLs(QStringList());
-        QVERIFY(view->thumbnails().isEmpty());
-        QVERIFY(!Kit::shownTexts(view.get()).contains(u"Screenshots (0)"_s));
+        QVERIFY(view->thumbnails().isEmpty() && !Kit::shownTexts(view.get()).contains(u"Screenshots (0)"_s));
         QVERIFY(!lookupAsked() && !isBusy(*view)); // on its own, a view fetches nothing
     }
 
@@ -947,8 +944,7 @@ private slots:
                 !first->ageRating());
         QVERIFY(!first->hasInAppPurchases() && !first->inAppPurchaseInfo() && !first->inAppPurchaseItems());
         QVERIFY(!first->screenshotURLs() && !first->hasAppDescription() && !first->detailsFetched());
-        QVERIFY(context().hasChanges());
-        QVERIFY(view->thumbnails().isEmpty() && showsNotice(view) && isBusy(*view));
+        QVERIFY(context().hasChanges() && view->thumbnails().isEmpty() && showsNotice(view) && isBusy(*view));
         if (failure.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
             QCOMPARE(console.lines().mid(0, 2), (QStringList{"🔄 RE-fetching details for: First",
