@@ -1,12 +1,9 @@
 // The real executable, started as a person would start it.
 #include "AppModel.h"
-#include "FakeStore.h"
 #include "InstanceGuard.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
-#include "ProductPages.h"
 #include "SampleApps.h"
-#include "StoreDocuments.h"
 #include "TestFiles.h"
 
 #include <QCoreApplication>
@@ -310,43 +307,6 @@ private slots:
         if (argument == u"--help"_s)
             QVERIFY(caldrin->output.startsWith("Usage: "));
         QVERIFY(!QFile::exists(home.filePath(u"data/Caldrin/caldrin.sqlite"_s)));
-    }
-
-    // The web engine describes its set-up when the first page is scraped; that
-    // stays off standard error unless QT_LOGGING_RULES asks for it.
-    void webEngineStartUp_quietUnlessAskedFor_data() {
-        QTest::addColumn<QString>("loggingRules");
-        QTest::addColumn<bool>("dumped");
-        QTest::newRow("no rules") << QString() << false;
-        QTest::newRow("asked for") << u"qt.webenginecontext.debug=true;qt.webenginecontext.info=true"_s
-                                   << true;
-    }
-    void webEngineStartUp_quietUnlessAskedFor() {
-        QFETCH(QString, loggingRules);
-        QFETCH(bool, dumped);
-        FakeStore store;
-        QVERIFY(store.listen());
-        // One new app the lookup does not know: its page is scraped at once.
-        store.setJson(u"/us/rss/newapplications/limit=100/json"_s,
-                      StoreDocuments::feedDocument(
-                          QJsonArray{StoreDocuments::feedEntry(u"42"_s, u"Quiet"_s, store.origin())}));
-        store.setJson(u"/lookup?id=42"_s, StoreDocuments::lookupDocument(0, {}));
-        store.setResponse(u"/us/app/x/id42"_s, ProductPages::html(ProductPages::page("<p>Quiet</p>")));
-
-        QTemporaryDir home;
-        QProcessEnvironment environment = environmentFor(home);
-        environment.insert(u"CALDRIN_STORE_ORIGIN"_s, store.origin());
-        environment.insert(
-            u"QTWEBENGINE_CHROMIUM_FLAGS"_s,
-            u"--host-resolver-rules=\"MAP * ~NOTFOUND, EXCLUDE 127.0.0.1, EXCLUDE localhost\""_s);
-        environment.remove(u"QT_LOGGING_RULES"_s);
-        if (!loggingRules.isEmpty())
-            environment.insert(u"QT_LOGGING_RULES"_s, loggingRules);
-        auto caldrin = start(environment);
-        QVERIFY2(caldrin->waitForLine("✅ WebKit page loaded", 60000),
-                 (caldrin->output + caldrin->errors).constData());
-        caldrin->finish();
-        QCOMPARE(caldrin->errors.contains("qt.webenginecontext"), dumped);
     }
 };
 
