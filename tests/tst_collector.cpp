@@ -33,9 +33,7 @@ namespace {
 
 const QString kFeeds[] = {u"newapplications"_s, u"newfreeapplications"_s, u"newpaidapplications"_s};
 
-QString feedPath(const QString& kind) {
-    return u"/us/rss/%1/limit=100/json"_s.arg(kind);
-}
+const auto feedPath = [](const QString& kind) { return u"/us/rss/%1/limit=100/json"_s.arg(kind); };
 
 // "from" ... "from + count - 1".
 QStringList ids(int from, int count) {

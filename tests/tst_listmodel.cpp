@@ -62,9 +62,7 @@ public:
 };
 
 // Lets the index apply what the context reported in this turn.
-void turnEventLoop() {
-    QCoreApplication::processEvents();
-}
+const auto turnEventLoop = []() { QCoreApplication::processEvents(); };
 
 struct Spies {
     explicit Spies(QAbstractItemModel* model)

@@ -28,9 +28,7 @@ namespace {
 
 const QString kRule = QString(80, QLatin1Char('='));
 
-QJsonArray strings(const QStringList& list) {
-    return QJsonArray::fromStringList(list);
-}
+const auto strings = [](const QStringList& list) { return QJsonArray::fromStringList(list); };
 
 } // namespace
 

@@ -87,9 +87,7 @@ void type(QWidget* field, const QString& text) {
 QByteArray solidPng(const QColor& color) {
     return FixtureImages::png(FixtureImages::solid(QSize(50, 50), color));
 }
-QColor shotColor(int index) {
-    return QColor(40 * index, 90, 200);
-}
+const auto shotColor = [](int index) { return QColor(40 * index, 90, 200); };
 
 } // namespace
 
