@@ -204,13 +204,21 @@ private slots:
         QCOMPARE(storedCount(), 49); // the ids 1 to 49, each once
     }
 
+    // Each feed's failure is told; no status line, since no answer came.
     void run_whenEveryFeedFails_completesEmpty() {
         qputenv("CALDRIN_STORE_ORIGIN", FakeStore::refusedOrigin().toUtf8());
         AppCollectorService collector(context(), fast());
         ConsoleCapture console;
         runOnce(collector);
         QCOMPARE(collector.statusMessage(), u"✓ Saved 0 new apps, skipped 0 duplicates"_s);
-        QVERIFY(console.contains(u"📦 Processing 0 apps in 0 batches of 20"_s) && collector.lastFetchDate());
+        QCOMPARE(console.linesStartingWith(u"❌ Error fetching "_s),
+                 (QStringList{"❌ Error fetching newapplications: networkError(Connection refused)",
+                              "❌ Error fetching newfreeapplications: networkError(Connection refused)",
+                              "❌ Error fetching newpaidapplications: networkError(Connection refused)"}));
+        QVERIFY(console.linesStartingWith(u"📊 HTTP Status"_s).isEmpty() && collector.lastFetchDate());
+        QVERIFY(console.containsInOrder({u"📊 Total apps before deduplication: 0"_s,
+                                         u"✨ Unique apps after deduplication: 0"_s,
+                                         u"📦 Processing 0 apps in 0 batches of 20"_s}));
     }
 
     // At start-up every record missing details, screenshots or a description is queued.

@@ -230,18 +230,6 @@ private slots:
         QCOMPARE(idsOf(entries), ids);
     }
 
-    void fetchAllFeeds_refusedConnection_yieldsNothing() {
-        iTunesService service(FakeStore::refusedOrigin());
-        ConsoleCapture console;
-        QVERIFY(fetchAll(service).isEmpty());
-        for (const char* kind : {"newapplications", "newfreeapplications", "newpaidapplications"})
-            QVERIFY(console.contains(QStringLiteral("❌ Error fetching %1: networkError(Connection refused)")
-                                         .arg(QLatin1String(kind))));
-        QVERIFY(console.linesStartingWith("📊 HTTP Status").isEmpty());
-        QVERIFY(console.containsInOrder(
-            {"📊 Total apps before deduplication: 0", "✨ Unique apps after deduplication: 0"}));
-    }
-
     void fetchAllFeeds_failingFeed_isReportedAndTheOthersMergeFirstWins_data() {
         QTest::addColumn<FakeStore::Response>("response");
         QTest::addColumn<QString>("error");
