@@ -175,8 +175,8 @@ private slots:
         QCOMPARE(
             readFile(csvPath),
             kHeader +
-                u"1000,Full,Harbor Apps,Music,\"0,99 €\",2026-03-09T23:59:58Z,4.5,1234,https://apps.example/id1000,3,yes\r\n"_s
-                    .toUtf8() +
+                "1000,Full,Harbor Apps,Music,\"0,99 €\",2026-03-09T23:59:58Z,4.5,1234,"
+                "https://apps.example/id1000,3,yes\r\n"
                 "1001,Some,Dev,Games,Get,2024-01-03T07:00:00Z,3,,https://apps.example/id1001,0,no\r\n"
                 "1002,None,Dev,Games,Get,2024-01-02T07:00:00Z,,,https://apps.example/id1002,,unknown\r\n");
 
@@ -188,14 +188,11 @@ private slots:
         // One object per line, keys in the CSV's order.
         const QList<QByteArray> lines = json.split('\n');
         QCOMPARE(lines.size(), 6); // "[", three objects, "]", ""
-        QCOMPARE(
-            lines.at(1),
-            u"{\"appleID\":\"1000\",\"name\":\"Full\",\"developerName\":\"Harbor "
-            u"Apps\",\"category\":\"Music\","
-            "\"priceLabel\":\"0,99 "
-            "€\",\"releaseDate\":\"2026-03-09T23:59:58Z\",\"rating\":4.5,\"ratingCount\":1234,"
-            "\"appStoreURL\":\"https://apps.example/id1000\",\"screenshotCount\":3,\"hasInAppPurchases\":true},"_s
-                .toUtf8());
+        QCOMPARE(lines.at(1),
+                 R"({"appleID":"1000","name":"Full","developerName":"Harbor Apps","category":"Music",)"
+                 R"("priceLabel":"0,99 €","releaseDate":"2026-03-09T23:59:58Z","rating":4.5,)"
+                 R"("ratingCount":1234,"appStoreURL":"https://apps.example/id1000","screenshotCount":3,)"
+                 R"("hasInAppPurchases":true},)"_ba);
         const QJsonObject none = array.at(2).toObject();
         QCOMPARE(none.keys().size(), ExportEncoder::fieldNames().size());
         for (const char* key : {"rating", "ratingCount", "screenshotCount", "hasInAppPurchases"})
