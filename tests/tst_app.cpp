@@ -87,10 +87,11 @@ private:
     }
 
     static std::unique_ptr<Run> start(const QProcessEnvironment& environment,
-                                      const QStringList& arguments = {}) {
+                                      const QStringList& arguments = {},
+                                      const QString& program = QStringLiteral(CALDRIN_EXECUTABLE)) {
         auto run = std::make_unique<Run>();
         run->process->setProcessEnvironment(environment);
-        run->process->start(QStringLiteral(CALDRIN_EXECUTABLE), arguments);
+        run->process->start(program, arguments);
         return run;
     }
 
@@ -153,35 +154,25 @@ private slots:
         if (folder == u"uncreatable")
             QVERIFY(QFile::setPermissions(home.filePath(u"data"_s), QFile::ReadOwner | QFile::ExeOwner));
 
-        QProcess caldrin;
-        caldrin.setProcessEnvironment(environment);
-        caldrin.start(program, arguments);
-        QVERIFY(caldrin.waitForStarted());
-        QByteArray output;
-        if (!fatal) {
-            // Running: the store opened.
-            QTRY_VERIFY_WITH_TIMEOUT((output += caldrin.readAllStandardOutput()).contains(kStoreOpened) ||
-                                         caldrin.state() == QProcess::NotRunning,
-                                     20000);
-            QVERIFY2(caldrin.state() == QProcess::Running, caldrin.readAllStandardError().constData());
-            QCOMPARE(output.split('\n').first(), kStoreOpened);
-            QVERIFY(QFile::exists(path));
-            caldrin.terminate();
-            QVERIFY(caldrin.waitForFinished(10000));
+        auto caldrin = start(environment, arguments, program);
+        if (!fatal) { // running: the store opened
+            QVERIFY2(caldrin->waitForLine(kStoreOpened, 20000), caldrin->errors.constData());
+            QVERIFY(caldrin->process->state() == QProcess::Running && QFile::exists(path));
+            QVERIFY(caldrin->output.startsWith(kStoreOpened + '\n'));
             return;
         }
-        QVERIFY(caldrin.waitForFinished(20000));
-        output = caldrin.readAllStandardOutput();
+        QVERIFY(caldrin->process->waitForFinished(20000));
+        caldrin->finish();
         QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile::setPermissions(home.filePath(u"data"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        const QList<QByteArray> lines = output.trimmed().split('\n');
-        const QByteArray errors = caldrin.readAllStandardError();
-        QCOMPARE(caldrin.exitStatus(), QProcess::NormalExit);
-        QVERIFY2(caldrin.exitCode() == 1, errors.constData());
+        const QByteArray& errors = caldrin->errors;
+        QCOMPARE(caldrin->process->exitStatus(), QProcess::NormalExit);
+        QVERIFY2(caldrin->process->exitCode() == 1, errors.constData());
+        const QList<QByteArray> lines = caldrin->output.trimmed().split('\n');
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines[0].startsWith("⚠️ Migration failed, attempting to reset database: "),
-                 output.constData());
+                 caldrin->output.constData());
         QVERIFY2(errors.contains("Could not create ModelContainer even after reset: "), errors.constData());
         QVERIFY(QDir(data).entryList({u"caldrin.sqlite.*.broken"_s}, QDir::Files).isEmpty());
         if (store == u"directory")
