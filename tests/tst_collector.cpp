@@ -211,7 +211,7 @@ private slots:
         ConsoleCapture console;
         runOnce(collector);
         QCOMPARE(collector.statusMessage(), u"✓ Saved 0 new apps, skipped 0 duplicates"_s);
-        QCOMPARE(console.linesStartingWith(u"❌ Error fetching "_s),
+        QCOMPARE(console.linesStartingWith(u"❌ Error fetching new"_s),
                  (QStringList{"❌ Error fetching newapplications: networkError(Connection refused)",
                               "❌ Error fetching newfreeapplications: networkError(Connection refused)",
                               "❌ Error fetching newpaidapplications: networkError(Connection refused)"}));
