@@ -65,6 +65,13 @@ QStringList csvAppleIDs(const QByteArray& csv) {
 const QByteArray kHeader = "appleID,name,developerName,category,priceLabel,releaseDate,rating,ratingCount,"
                            "appStoreURL,screenshotCount,hasInAppPurchases\r\n";
 
+AppExporter::Result exportApps(const QString& database, const QString& path,
+                               ExportFormat format = ExportFormat::Csv, const QString& category = u"All"_s,
+                               const QString& search = {}) {
+    AppExporter::Control control;
+    return AppExporter::run({database, path, format, category, search}, control);
+}
+
 class Store {
 public:
     Store() { container = ModelContainer::open(dir.filePath(u"caldrin.sqlite"_s)); }
@@ -75,8 +82,7 @@ public:
     }
     AppExporter::Result exportTo(const QString& path, ExportFormat format, const QString& category = u"All"_s,
                                  const QString& search = {}) {
-        AppExporter::Control control;
-        return AppExporter::run({databasePath(), path, format, category, search}, control);
+        return exportApps(databasePath(), path, format, category, search);
     }
 
     QTemporaryDir dir;
@@ -99,23 +105,18 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("csv");
         QTest::addColumn<QByteArray>("json");
-        QTest::newRow("plain") << u"Moon"_s << "Moon"_ba
-                               << "\"Moon\""_ba;
-        QTest::newRow("comma") << u"Sun, Moon"_s << "\"Sun, Moon\""_ba
-                               << "\"Sun, Moon\""_ba;
-        QTest::newRow("quotes") << u"Say \"Hi\""_s << "\"Say \"\"Hi\"\"\""_ba
-                                << "\"Say \\\"Hi\\\"\""_ba;
-        QTest::newRow("line feed") << u"Line\nTwo"_s << "\"Line\nTwo\""_ba
-                                   << "\"Line\\nTwo\""_ba;
-        QTest::newRow("CR LF") << u"A\r\nB"_s << "\"A\r\nB\""_ba
-                               << "\"A\\r\\nB\""_ba;
-        QTest::newRow("lone CR") << u"A\rB"_s << "\"A\rB\""_ba
-                                 << "\"A\\rB\""_ba;
-        QTest::newRow("emoji, accents, CJK")
-            << u"Café 🌙 月"_s << u"Café 🌙 月"_s.toUtf8() << (u"\"Café 🌙 月\""_s).toUtf8();
-        QTest::newRow("backslash, tab, control") << u"C:\\Apps\t\x01"_s << "C:\\Apps\t\x01"_ba
-                                                 << "\"C:\\\\Apps\\t\\u0001\""_ba;
-        QTest::newRow("empty") << QString() << QByteArray() << "\"\""_ba;
+        for (const auto& [tag, name, csv, json] :
+             {std::tuple{"plain", u"Moon"_s, "Moon"_ba, "\"Moon\""_ba},
+              {"comma", u"Sun, Moon"_s, "\"Sun, Moon\""_ba, "\"Sun, Moon\""_ba},
+              {"quotes", u"Say \"Hi\""_s, "\"Say \"\"Hi\"\"\""_ba, "\"Say \\\"Hi\\\"\""_ba},
+              {"line feed", u"Line\nTwo"_s, "\"Line\nTwo\""_ba, "\"Line\\nTwo\""_ba},
+              {"CR LF", u"A\r\nB"_s, "\"A\r\nB\""_ba, "\"A\\r\\nB\""_ba},
+              {"lone CR", u"A\rB"_s, "\"A\rB\""_ba, "\"A\\rB\""_ba},
+              {"emoji, accents, CJK", u"Café 🌙 月"_s, u"Café 🌙 月"_s.toUtf8(), u"\"Café 🌙 月\""_s.toUtf8()},
+              {"backslash, tab, control", u"C:\\Apps\t\x01"_s, "C:\\Apps\t\x01"_ba,
+               "\"C:\\\\Apps\\t\\u0001\""_ba},
+              {"empty", QString(), QByteArray(), "\"\""_ba}})
+            QTest::newRow(tag) << name << csv << json;
     }
     // Each text goes into the name field through the store and comes back in
     // both files; the JSON one also reads back to the same text.
@@ -174,8 +175,8 @@ private slots:
         QCOMPARE(
             readFile(csvPath),
             kHeader +
-                u"1000,Full,Harbor Apps,Music,\"0,99 €\",2026-03-09T23:59:58Z,4.5,1234,https://apps.example/id1000,3,yes\r\n"_s
-                    .toUtf8() +
+                "1000,Full,Harbor Apps,Music,\"0,99 €\",2026-03-09T23:59:58Z,4.5,1234,"
+                "https://apps.example/id1000,3,yes\r\n"
                 "1001,Some,Dev,Games,Get,2024-01-03T07:00:00Z,3,,https://apps.example/id1001,0,no\r\n"
                 "1002,None,Dev,Games,Get,2024-01-02T07:00:00Z,,,https://apps.example/id1002,,unknown\r\n");
 
@@ -187,14 +188,11 @@ private slots:
         // One object per line, keys in the CSV's order.
         const QList<QByteArray> lines = json.split('\n');
         QCOMPARE(lines.size(), 6); // "[", three objects, "]", ""
-        QCOMPARE(
-            lines.at(1),
-            u"{\"appleID\":\"1000\",\"name\":\"Full\",\"developerName\":\"Harbor "
-            u"Apps\",\"category\":\"Music\","
-            "\"priceLabel\":\"0,99 "
-            "€\",\"releaseDate\":\"2026-03-09T23:59:58Z\",\"rating\":4.5,\"ratingCount\":1234,"
-            "\"appStoreURL\":\"https://apps.example/id1000\",\"screenshotCount\":3,\"hasInAppPurchases\":true},"_s
-                .toUtf8());
+        QCOMPARE(lines.at(1),
+                 R"({"appleID":"1000","name":"Full","developerName":"Harbor Apps","category":"Music",)"
+                 R"("priceLabel":"0,99 €","releaseDate":"2026-03-09T23:59:58Z","rating":4.5,)"
+                 R"("ratingCount":1234,"appStoreURL":"https://apps.example/id1000","screenshotCount":3,)"
+                 R"("hasInAppPurchases":true},)"_ba);
         const QJsonObject none = array.at(2).toObject();
         QCOMPARE(none.keys().size(), ExportEncoder::fieldNames().size());
         for (const char* key : {"rating", "ratingCount", "screenshotCount", "hasInAppPurchases"})
@@ -333,8 +331,7 @@ private slots:
         std::thread nobody([&] {
             setfsgid(kNobody);
             setfsuid(kNobody);
-            AppExporter::Control control;
-            result = AppExporter::run({store.databasePath(), path, ExportFormat::Csv, u"All"_s, {}}, control);
+            result = exportApps(store.databasePath(), path);
         });
         nobody.join();
         QCOMPARE(result.outcome, Outcome::Failed);
@@ -349,13 +346,7 @@ private slots:
     // A store that cannot be read fails the export and leaves no file.
     void unreadableStore_failsAndWritesNothing() {
         QTemporaryDir target;
-        AppExporter::Control control;
-        const AppExporter::Result result = AppExporter::run({target.filePath(u"missing.sqlite"_s),
-                                                             target.filePath(u"apps.csv"_s),
-                                                             ExportFormat::Csv,
-                                                             u"All"_s,
-                                                             {}},
-                                                            control);
+        const auto result = exportApps(target.filePath(u"missing.sqlite"_s), target.filePath(u"apps.csv"_s));
         QCOMPARE(result.outcome, Outcome::Failed);
         QVERIFY2(result.error.startsWith(u"cannot read the store: "_s), qPrintable(result.error));
         QCOMPARE(entries(target.path()), QStringList());
@@ -408,12 +399,10 @@ private slots:
         };
         ConsoleCapture console;
         QTest::mouseClick(window.exportButton(), Qt::LeftButton);
-        QVERIFY(controller->isRunning() && controller->progressDialog());
-        QVERIFY(finished.wait(10000));
+        QVERIFY(controller->isRunning() && controller->progressDialog() && finished.wait(10000));
         const QString json = target.filePath(u"apps.json"_s);
         QCOMPARE(finished.at(0).at(2).toString(), json);
-        QVERIFY(console.contains(u"📤 Exported 3 apps to "_s + json));
-        QVERIFY(!store.context().hasChanges());
+        QVERIFY(console.contains(u"📤 Exported 3 apps to "_s + json) && !store.context().hasChanges());
         QStringList ids;
         for (const QJsonValue& app : QJsonDocument::fromJson(readFile(json)).array())
             ids.append(app.toObject().value(u"appleID"_s).toString());

@@ -143,8 +143,7 @@ private slots:
         service.removeFromFavorites(u"9"_s);
         service.moveToFolder(u"9"_s, unfiltered);
         service.moveToFolder(u"7"_s, u"Nowhere"_s);
-        QVERIFY(console.lines().isEmpty());
-        QVERIFY(!context().hasChanges());
+        QVERIFY(console.lines().isEmpty() && !context().hasChanges());
         QCOMPARE(folderOf(service, u"7"_s), u"Later"_s);
 
         service.removeFromFavorites(u"8"_s);
@@ -168,8 +167,7 @@ private slots:
         service.addToFavorites(u"1"_s, unfiltered, QString());
         failStatements("SELECT", SQLITE_IOERR);
         ConsoleCapture console;
-        QVERIFY(!service.isFavorite(u"1"_s));
-        QVERIFY(!service.getFavorite(u"1"_s));
+        QVERIFY(!service.isFavorite(u"1"_s) && !service.getFavorite(u"1"_s));
         service.moveToFolder(u"1"_s, unfiltered);
         service.removeFromFavorites(u"1"_s);
         service.addToFavorites(u"2"_s, unfiltered, QString());
@@ -192,8 +190,7 @@ private slots:
         service.addToFavorites(u"9"_s, u"Pending"_s, u"c"_s);
         QCOMPARE(console.lines(), (QStringList{u"✅ Created folder: Pending"_s,
                                                u"⭐ Added to favorites: 9 in folder Pending"_s}));
-        QVERIFY(context().hasChanges());
-        QVERIFY(service.isFavorite(u"9"_s));
+        QVERIFY(context().hasChanges() && service.isFavorite(u"9"_s));
 
         m_container->database().setFaultHook({});
         service.removeFromFavorites(u"nothing"_s); // no save here

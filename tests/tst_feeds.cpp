@@ -21,10 +21,9 @@ namespace {
 
 const QString kDemoFixtures = QStringLiteral(CALDRIN_FIXTURES_DIR "/demo");
 
-QJsonObject feedEntry(const QString& id, const QString& name = QString()) {
+const auto feedEntry = [](const QString& id, const QString& name = QString()) {
     return StoreDocuments::feedEntry(id, name);
-}
-
+};
 const auto feedDocument = &StoreDocuments::feedDocument;
 
 // `root` with the value at `path` replaced, or removed when `value` is undefined.
@@ -229,18 +228,6 @@ private slots:
         for (int i = 1; i <= 10; ++i)
             ids << QString::number(1000000000 + i);
         QCOMPARE(idsOf(entries), ids);
-    }
-
-    void fetchAllFeeds_refusedConnection_yieldsNothing() {
-        iTunesService service(FakeStore::refusedOrigin());
-        ConsoleCapture console;
-        QVERIFY(fetchAll(service).isEmpty());
-        for (const char* kind : {"newapplications", "newfreeapplications", "newpaidapplications"})
-            QVERIFY(console.contains(QStringLiteral("❌ Error fetching %1: networkError(Connection refused)")
-                                         .arg(QLatin1String(kind))));
-        QVERIFY(console.linesStartingWith("📊 HTTP Status").isEmpty());
-        QVERIFY(console.containsInOrder(
-            {"📊 Total apps before deduplication: 0", "✨ Unique apps after deduplication: 0"}));
     }
 
     void fetchAllFeeds_failingFeed_isReportedAndTheOthersMergeFirstWins_data() {

@@ -61,35 +61,22 @@ private slots:
             << oneResult("{}")
             << summary("Unknown", "❌ (0 chars)", {0, 0, 0}, "0.0 (0 reviews)", "N/A (0.0)", 0, 0, "N/A")
             << QByteArray("{}");
+        // Echoed with its keys sorted, without nulls and keys a result does not have.
+        const QByteArray echoed =
+            R"({"advisories":["Mild Violence","Gambling"],"appletvScreenshotUrls":[],)"
+            R"("averageUserRating":4.5,"description":"Dig.","features":["iosUniversal"],)"
+            R"("fileSizeBytes":"123456","formattedPrice":"$0.99","ipadScreenshotUrls":["https://s/3.png"],)"
+            R"("isGameCenterEnabled":true,"kind":"software","price":0.99,)"
+            R"("screenshotUrls":["https://s/1.png","https://s/2.png"],"trackId":9007199254740993,)"
+            "\"trackName\":\"Gem \\\"Quest\\\"\",\"userRatingCount\":10}"; // moc misreads \" in raw strings
+        QByteArray full = echoed;
+        full.insert(full.indexOf("\"averageUserRating\""), "\"artistName\":null,");
+        full.replace(full.size() - 1, 1, ",\"wrapperType\":\"not echoed\"}");
         QTest::newRow("full result, first of two")
-            << lookupDocument(
-                   2, {QJsonObject{{"trackId", qint64(9007199254740993LL)},
-                                   {"trackName", "Gem \"Quest\""},
-                                   {"description", "Dig."},
-                                   {"screenshotUrls", QJsonArray{"https://s/1.png", "https://s/2.png"}},
-                                   {"ipadScreenshotUrls", QJsonArray{"https://s/3.png"}},
-                                   {"appletvScreenshotUrls", QJsonArray()},
-                                   {"averageUserRating", 4.5},
-                                   {"userRatingCount", 10},
-                                   {"price", 0.99},
-                                   {"formattedPrice", "$0.99"},
-                                   {"features", QJsonArray{"iosUniversal"}},
-                                   {"advisories", QJsonArray{"Mild Violence", "Gambling"}},
-                                   {"kind", "software"},
-                                   {"isGameCenterEnabled", true},
-                                   {"fileSizeBytes", "123456"},
-                                   {"artistName", QJsonValue()},
-                                   {"wrapperType", "not echoed"}},
-                       QJsonObject{{"trackName", "Second"}}})
+            << R"({"resultCount":2,"results":[)" + full + R"(,{"trackName":"Second"}]})"
             << summary("Gem \"Quest\"", "✅ (4 chars)", {2, 1, 0}, "4.5 (10 reviews)", "$0.99 (0.99)", 1, 2,
                        "software")
-            << QByteArray(
-                   R"({"advisories":["Mild Violence","Gambling"],"appletvScreenshotUrls":[],)"
-                   R"("averageUserRating":4.5,"description":"Dig.","features":["iosUniversal"],)"
-                   R"("fileSizeBytes":"123456","formattedPrice":"$0.99","ipadScreenshotUrls":["https://s/3.png"],)"
-                   R"("isGameCenterEnabled":true,"kind":"software","price":0.99,)"
-                   R"("screenshotUrls":["https://s/1.png","https://s/2.png"],"trackId":9007199254740993,)"
-                   "\"trackName\":\"Gem \\\"Quest\\\"\",\"userRatingCount\":10}");
+            << echoed;
         QTest::newRow("three emoji count three")
             << oneResult(R"({"trackName":null,"description":"🎮🚀✨","averageUserRating":5,"price":0})")
             << summary("Unknown", "✅ (3 chars)", {0, 0, 0}, "5.0 (0 reviews)", "N/A (0.0)", 0, 0, "N/A")

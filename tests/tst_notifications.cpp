@@ -21,6 +21,7 @@
 #include "TrayIcon.h"
 #include "UserSettings.h"
 #include "WebEngineTestMain.h"
+#include "WindowTestKit.h"
 
 #include <QAction>
 #include <QDBusConnection>
@@ -50,14 +51,6 @@ int runProgram(const std::function<void()>& action, const std::function<bool()>&
     poll.start(20);
     watchdog.start(20000);
     return QApplication::exec();
-}
-
-QStringList menuItems(const QMenu* menu) {
-    QStringList items;
-    for (const QAction* action : menu->actions())
-        items.append(action->isSeparator() ? u"-"_s
-                                           : action->text() + (action->isEnabled() ? u""_s : u" (off)"_s));
-    return items;
 }
 
 qint64 viewedCount(ModelContext& context) {
@@ -147,13 +140,13 @@ private slots:
         QTRY_COMPARE(console.lines(), QStringList(2, u"📬 Notification sent: %1 new apps"_s.arg(count)));
         QStringList ids;
         for (const auto& notification : m_server->notifications()) {
-            QCOMPARE(notification.summary, u"🎉 New Apps Detected!"_s);
-            QCOMPARE(notification.body, body);
+            // Summary, body, icon, desktop entry; a click on it is the default action.
+            QCOMPARE((QStringList{notification.summary, notification.body, notification.appIcon,
+                                  notification.hints.value(u"desktop-entry"_s).toString()} +
+                      notification.actions),
+                     (QStringList{"🎉 New Apps Detected!", body, "org.caldrin.Caldrin", "org.caldrin.Caldrin",
+                                  "default", "Show"}));
             QCOMPARE(notification.replacesId, 0u);
-            QCOMPARE(notification.appIcon, u"org.caldrin.Caldrin"_s);
-            QCOMPARE(notification.hints.value(u"desktop-entry"_s).toString(), u"org.caldrin.Caldrin"_s);
-            // A click on it is the default action.
-            QCOMPARE(notification.actions, (QStringList{u"default"_s, u"Show"_s}));
             ids.append(notification.hints.value(u"x-caldrin-id"_s).toString());
         }
         QVERIFY(!ids[0].isEmpty() && ids[0] != ids[1]);
@@ -236,11 +229,8 @@ private slots:
             QCOMPARE(window.selectedCategory(), u"All"_s);
             QCOMPARE(window.categoryView()->selectionModel()->selectedIndexes().value(0).row(),
                      window.categoryList().rowForCategory(u"All"_s));
-            QCOMPARE(window.searchText(), QString());
-            QCOMPARE(window.searchField()->text(), QString());
-            QCOMPARE(scroll->value(), 0);
-            QCOMPARE(window.appList().rowCount(), 50);
-            QVERIFY(!window.selectedApp());
+            QVERIFY(window.searchText().isEmpty() && window.searchField()->text().isEmpty());
+            QVERIFY(scroll->value() == 0 && window.appList().rowCount() == 50 && !window.selectedApp());
         } else {
             QCOMPARE(window.selectedTab(), onFavorites ? ContentTab::favorites : ContentTab::general);
             QCOMPARE(window.searchText(), search);
@@ -256,16 +246,16 @@ private slots:
         TrayIcon& tray = *caldrin->trayIcon();
         ContentView& window = *caldrin->window();
         AppCollectorService& collector = *window.collectorService();
-        QVERIFY(tray.isActive());
-        QVERIFY(!tray.icon()->icon().isNull());
-        QCOMPARE(menuItems(tray.menu()), (QStringList{u"Show Caldrin"_s, u"Fetch Now (off)"_s,
-                                                      u"Stop Collecting"_s, u"-"_s, u"Quit"_s}));
+        QVERIFY(tray.isActive() && !tray.icon()->icon().isNull());
+        QCOMPARE(
+            WindowTestKit::menuItems(tray.menu()),
+            (QStringList{u"Show Caldrin"_s, u"Fetch Now (off)"_s, u"Stop Collecting"_s, u"-"_s, u"Quit"_s}));
         QCOMPARE(tray.icon()->toolTip(),
                  u"Caldrin\nStatus: ✓ Saved 0 new apps, skipped 0 duplicates\nQueue: Queue empty"_s);
 
         tray.startStopAction()->trigger();
         QVERIFY(!collector.isCollecting());
-        QCOMPARE(menuItems(tray.menu()),
+        QCOMPARE(WindowTestKit::menuItems(tray.menu()),
                  (QStringList{u"Show Caldrin"_s, u"Fetch Now"_s, u"Start Collecting"_s, u"-"_s, u"Quit"_s}));
         QCOMPARE(tray.icon()->toolTip(), u"Caldrin\nStatus: Collection stopped\nQueue: Queue empty"_s);
 
@@ -355,14 +345,5 @@ private slots:
     }
 };
 
-int main(int argc, char* argv[]) {
-    PrivateSessionBus bus;
-    QTemporaryDir home;
-    prepareWebEngineTestEnvironment(home);
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Caldrin"));
-    TestNotifications test;
-    return QTest::qExec(&test, argc, argv);
-}
-
+CALDRIN_WEBENGINE_TEST_MAIN_AFTER(TestNotifications, PrivateSessionBus bus)
 #include "tst_notifications.moc"

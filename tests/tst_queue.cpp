@@ -28,9 +28,7 @@ namespace {
 
 const QString kRule = QString(80, QLatin1Char('='));
 
-QJsonArray strings(const QStringList& list) {
-    return QJsonArray::fromStringList(list);
-}
+const auto strings = [](const QStringList& list) { return QJsonArray::fromStringList(list); };
 
 } // namespace
 
@@ -59,10 +57,12 @@ private:
         return app;
     }
 
-    void serveLookup(const QString& appleID, const QJsonObject& result) {
-        m_store->setJson(u"/lookup?id="_s + appleID, StoreDocuments::lookupDocument(1, {result}));
+    void serveLookup(const QString& appleID, const QJsonObject& result, int delayMs = 0) {
+        FakeStore::Response response;
+        response.body = StoreDocuments::lookupDocument(1, {result});
+        response.delayMs = delayMs;
+        m_store->setResponse(u"/lookup?id="_s + appleID, response);
     }
-
     void servePage(const QString& appleID, FakeStore::Response response) {
         m_store->setResponse(u"/us/app/x/id"_s + appleID, response);
     }
@@ -187,8 +187,7 @@ private slots:
                                u"   ✓ IAP: false"_s,
                                kRule + u"\n"_s};
         QCOMPARE(lines.mid(lines.size() - tail.size()), tail);
-        QCOMPARE(app->rating(), std::optional<double>(4.5));
-        QCOMPARE(app->ratingCount(), std::optional<qint64>(12));
+        QVERIFY(app->rating() == 4.5 && app->ratingCount() == 12);
     }
 
     // The page is asked when the lookup gave no screenshots; it fills what is
@@ -252,8 +251,7 @@ private slots:
                 .arg(app->hasInAppPurchases() ? int(*app->hasInAppPurchases()) : -1)
                 .arg(app->inAppPurchaseInfo().value_or(u"-"_s), app->appDescription().value_or(u"-"_s)),
             stored);
-        QVERIFY(app->detailsFetched());
-        QVERIFY(!context().hasChanges());
+        QVERIFY(app->detailsFetched() && !context().hasChanges());
     }
 
     // Failures end the app's block with the error and leave it unmarked.
@@ -297,8 +295,7 @@ private slots:
         }
         // What was applied stays in memory and reaches the file with the next save.
         QCOMPARE(app->appVersion(), std::optional<QString>(u"2.0"_s));
-        QCOMPARE(app->detailsFetched(), failure == QLatin1String("save"));
-        QVERIFY(context().hasChanges());
+        QVERIFY(app->detailsFetched() == (failure == QLatin1String("save")) && context().hasChanges());
         context().save();
         QCOMPARE(m_container->database().queryInt64("SELECT count(*) FROM AppModel WHERE appVersion = '2.0'"),
                  1);
@@ -331,10 +328,7 @@ private slots:
         for (int i = 0; i < 5; ++i) {
             const QString id = QString::number(31 + i);
             apps.append(storedApp(id));
-            FakeStore::Response slow;
-            slow.body = StoreDocuments::lookupDocument(1, {QJsonObject{{"screenshotUrls", strings({"s"})}}});
-            slow.delayMs = 150;
-            m_store->setResponse(u"/lookup?id="_s + id, slow);
+            serveLookup(id, QJsonObject{{"screenshotUrls", strings({"s"})}}, 150);
         }
         DetailsFetchQueue queue(context(), fast());
         ConsoleCapture console;
@@ -353,13 +347,11 @@ private slots:
         queue.clearQueue();
         QCOMPARE(queue.statusMessage(), u"Queue cleared"_s);
         QTRY_VERIFY_WITH_TIMEOUT(!queue.isProcessing(), 10000);
-        QCOMPARE(queue.processedCount(), 3);
         QCOMPARE(queue.statusMessage(), u"Queue complete. Processed 3 apps"_s);
         QCOMPARE(console.lines().last(), u"✅ Queue processing complete"_s);
         QCOMPARE(console.linesStartingWith(u"🚀 Starting queue processing: "_s),
                  QStringList{u"🚀 Starting queue processing: 3 apps"_s});
-        QVERIFY(apps[2]->detailsFetched());
-        QVERIFY(!apps[3]->detailsFetched());
+        QVERIFY(apps[2]->detailsFetched() && !apps[3]->detailsFetched());
     }
 
     // Apps queued by identity are read when their turn comes; one deleted

@@ -2,7 +2,6 @@
 // written for these tests, and what the scraper makes of their values.
 #include "ConsoleCapture.h"
 #include "FakeStore.h"
-#include "PageConsoleCapture.h"
 #include "ProductPages.h"
 #include "RunTask.h"
 #include "WebEngineTestMain.h"
@@ -55,11 +54,10 @@ private:
         const QString path = QStringLiteral("/us/app/test/id%1").arg(++m_pages);
         m_store.setResponse(path, ProductPages::html(ProductPages::page(body, head)));
         ConsoleCapture console;
-        PageConsoleCapture page;
         Scrape result;
         result.data = runTask(m_service->scrapePage(m_store.origin() + path), 30s);
         result.console = console.lines();
-        result.page = page.lines();
+        result.page = console.pageLines();
         return result;
     }
 

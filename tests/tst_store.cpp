@@ -71,17 +71,21 @@ qint64 rawCount(const QString& path, const char* table) {
     return database.queryInt64(QByteArray("SELECT count(*) FROM ") + table);
 }
 
+// Saves a batch of 20 apps, each with a description of `size` characters.
+void saveBatch(ModelContext& context, int batch, int size) {
+    for (int i = 0; i < 20; ++i) {
+        auto app = makeApp(u"%1-%2"_s.arg(batch).arg(i));
+        app->setAppDescription(QString(size, QLatin1Char('d')));
+        context.insert(app);
+    }
+    context.save();
+}
+
 // The child of the kill test: saves batches of 20 apps for ever, reporting each.
 int runBatchWriter(const QString& path) {
     auto container = ModelContainer::open(path);
-    ModelContext& context = container->mainContext();
     for (int batch = 0;; ++batch) {
-        for (int i = 0; i < 20; ++i) {
-            auto app = makeApp(u"%1-%2"_s.arg(batch).arg(i));
-            app->setAppDescription(QString(4000, QLatin1Char('d')));
-            context.insert(app);
-        }
-        context.save();
+        saveBatch(container->mainContext(), batch, 4000);
         std::printf("saved %d\n", (batch + 1) * 20);
         std::fflush(stdout);
     }
@@ -168,14 +172,13 @@ private slots:
         QVERIFY(context.hasChanges());
         QCOMPARE(rawCount(path, "AppModel"), 0);
         context.save();
-        QCOMPARE(rawCount(path, "AppModel"), 5);
-        QVERIFY(!context.hasChanges());
+        QVERIFY(rawCount(path, "AppModel") == 5 && !context.hasChanges());
 
         // One object per record; an insert of a known appleID updates it, saved or not.
         const auto app = context.fetch<AppModel>(FetchDescriptor::equal("appleID", u"3"_s)).first();
         QVERIFY(all.contains(app));
         QCOMPARE(context.insert(makeApp(u"3"_s, u"New"_s)).data(), app.data());
-        QCOMPARE(app->name(), u"New"_s);
+        QCOMPARE(app->name(), u"New"_s); // the insert updated the known record
         context.insert(makeApp(u"new"_s));
         context.insert(makeApp(u"new"_s, u"Again"_s));
         context.save();
@@ -185,8 +188,7 @@ private slots:
         QSignalSpy changed(&context, &ModelContext::recordChanged);
         app->setIsViewed(true);
         app->setIsViewed(true);
-        QCOMPARE(changed.count(), 1);
-        QVERIFY(app->hasChanges());
+        QVERIFY(changed.count() == 1 && app->hasChanges());
         QVERIFY_THROWS_EXCEPTION(StoreError,
                                  context.fetch<AppModel>(FetchDescriptor::equal("pk; DROP", QString())));
     }
@@ -228,12 +230,10 @@ private slots:
                           QByteArray::number(database.queryInt64("PRAGMA page_count")));
         }
         QVERIFY_THROWS_EXCEPTION(StoreError, context.save());
-        QVERIFY(context.hasChanges());
-        QCOMPARE(rawCount(path, "AppModel"), 2);
+        QVERIFY(context.hasChanges() && rawCount(path, "AppModel") == 2);
 
         // Nothing of it was lost in memory, and queries still see it once writing works.
         if (failure == QLatin1String("commit")) {
-            // Queries still see the pending changes.
             QCOMPARE(context.count<AppModel>(), 2);
             database.setFaultHook({});
         } else if (failure == QLatin1String("locked")) {
@@ -262,8 +262,7 @@ private slots:
         auto reopened = ModelContainer::open(path);
         const auto apps = reopened->mainContext().fetch<AppModel>(FetchDescriptor::sorted("appleID", true));
         QCOMPARE(apps.size(), 2);
-        QCOMPARE(apps[0]->name(), u"Renamed"_s);
-        QCOMPARE(apps[1]->appleID(), u"3"_s);
+        QVERIFY(apps[0]->name() == u"Renamed" && apps[1]->appleID() == u"3");
         QCOMPARE(apps[1]->appDescription()->size(), 20000);
     }
 
@@ -282,13 +281,11 @@ private slots:
         QCOMPARE(context.removeAll<AppModel>(), 30);
         QCOMPARE(context.count<FavoriteApp>(), 1); // an app's removal leaves its favorite
         QCOMPARE(context.removeAll<FavoriteFolder>(), 1);
-        QVERIFY(shown->isDeleted());
-        QVERIFY(favorite->isDeleted());
+        QVERIFY(shown->isDeleted() && favorite->isDeleted());
         QCOMPARE(shown->appleID(), u"4"_s); // still readable where shown
         auto fresh = context.insert(makeApp(u"new"_s));
-        QCOMPARE(context.count<AppModel>(), 1);
-        QCOMPARE(context.count<FavoriteApp>(), 0);
-        QCOMPARE(removed.count(), 3);
+        QCOMPARE((QList<qint64>{context.count<AppModel>(), context.count<FavoriteApp>(), removed.count()}),
+                 (QList<qint64>{1, 0, 3}));
 
         container->database().setFaultHook(
             [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_FULL : SQLITE_OK; });
@@ -296,9 +293,9 @@ private slots:
         QCOMPARE(rawCount(path, "AppModel"), 30);
         container->database().setFaultHook({});
         context.save();
-        QCOMPARE(rawCount(path, "AppModel"), 1);
-        QCOMPARE(rawCount(path, "FavoriteApp"), 0);
-        QCOMPARE(rawCount(path, "FavoriteFolder"), 0);
+        QCOMPARE((QList<qint64>{rawCount(path, "AppModel"), rawCount(path, "FavoriteApp"),
+                                rawCount(path, "FavoriteFolder")}),
+                 (QList<qint64>{1, 0, 0}));
     }
 
     // The opening road with every kind of file it can meet. Only a damaged file
@@ -331,20 +328,15 @@ private slots:
         if (kind == "garbage" || kind == "empty") {
             QVERIFY(writeFile(path, kind == "garbage" ? QByteArray(8192, '\x5a') : QByteArray()));
         } else if (kind == "directory") {
-            QVERIFY(QDir().mkpath(path));
-            QVERIFY(writeFile(path + u"/inside"_s, "keep me"));
+            QVERIFY(QDir().mkpath(path) && writeFile(path + u"/inside"_s, "keep me"));
         } else {
             // Our store with a write-ahead log still holding a commit, as a
             // killed process leaves it; then the damage.
             const QString scratch = m_dir.filePath(u"scratch-%1.sqlite"_s.arg(QTest::currentDataTag()));
             {
                 auto container = ModelContainer::open(scratch);
-                for (int i = 0; i < (kind == "truncated" ? 200 : 1); ++i) {
-                    auto app = makeApp(u"old%1"_s.arg(i));
-                    app->setAppDescription(QString(4000, QLatin1Char('d')));
-                    container->mainContext().insert(app);
-                }
-                container->mainContext().save();
+                for (int batch = 0; batch < (kind == "truncated" ? 10 : 1); ++batch)
+                    saveBatch(container->mainContext(), batch, 4000);
             }
             SqliteDatabase database;
             if (kind != "truncated") // a log would supply the lost pages
@@ -378,8 +370,7 @@ private slots:
                                    stem + u"2020-01-02T00-00-00Z.broken"_s};
         for (const QString& copy : older)
             QVERIFY(writeFile(copy, copy.toUtf8()));
-        QVERIFY(writeFile(older.last() + u"-wal"_s, "log"));
-        QVERIFY(writeFile(stem + u"notes.broken"_s, "mine"));
+        QVERIFY(writeFile(older.last() + u"-wal"_s, "log") && writeFile(stem + u"notes.broken"_s, "mine"));
 
         SqliteDatabase locker;
         if (kind == "locked") {
@@ -397,7 +388,7 @@ private slots:
         if (outcome == "opened") {
             QVERIFY(container);
             QCOMPARE(lines, QStringList{u"✅ ModelContainer created successfully"_s});
-            QCOMPARE(container->mainContext().count<AppModel>(), kind == "empty" ? 0 : 1);
+            QCOMPARE(container->mainContext().count<AppModel>(), kind == "empty" ? 0 : 20);
             QCOMPARE(container->database().queryInt64("SELECT count(*) FROM StoreMetadata WHERE key = 'wal'"),
                      kind == "empty" ? 0 : 1);
             QCOMPARE(DamagedStoreCopies::copiesOf(path), older);
@@ -442,7 +433,7 @@ private slots:
             QCOMPARE(readFile(copy + u"-wal"_s), walBefore);
         if (kind == "version" || kind == "columns") {
             // The copy and its log still read as one database: the user's data is there.
-            QCOMPARE(rawCount(copy, "AppModel"), 1);
+            QCOMPARE(rawCount(copy, "AppModel"), 20);
             QCOMPARE(rawCount(copy, "StoreMetadata WHERE key = 'wal'"), 1);
         }
 
@@ -470,8 +461,7 @@ private slots:
         const QDateTime now(QDate(2026, 12, 6), QTime(11, 22, 57), Qt::UTC);
         QStringList copies;
         for (const QByteArray& content : {QByteArray("first"), QByteArray("second")}) {
-            QVERIFY(writeFile(path, content));
-            QVERIFY(writeFile(path + u"-journal"_s, content + "-journal"));
+            QVERIFY(writeFile(path, content) && writeFile(path + u"-journal"_s, content + "-journal"));
             copies.prepend(DamagedStoreCopies::keep(path, now));
             QVERIFY(!QFileInfo::exists(path) && !QFileInfo::exists(path + u"-journal"_s));
         }
@@ -489,16 +479,9 @@ private slots:
     void manySaves_theLogIsCopiedIntoTheStore() {
         const QString path = freshPath();
         auto container = ModelContainer::open(path);
-        ModelContext& context = container->mainContext();
         const qint64 before = QFileInfo(path).size();
-        for (int batch = 0; batch < 8; ++batch) {
-            for (int i = 0; i < 20; ++i) {
-                auto app = makeApp(u"%1-%2"_s.arg(batch).arg(i));
-                app->setAppDescription(QString(30000, QLatin1Char('d')));
-                context.insert(app);
-            }
-            context.save();
-        }
+        for (int batch = 0; batch < 8; ++batch)
+            saveBatch(container->mainContext(), batch, 30000);
         QTRY_VERIFY(QFileInfo(path).size() > before + 2'000'000);
     }
 

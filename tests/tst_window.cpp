@@ -23,7 +23,6 @@
 #include "FixtureImages.h"
 #include "FolderAppsListView.h"
 #include "ImageLoader.h"
-#include "InfoItem.h"
 #include "LoadMoreRowModel.h"
 #include "ModelContainer.h"
 #include "ModelContext.h"
@@ -78,10 +77,6 @@ namespace {
 
 const QString unfiltered = u"Unfiltered"_s;
 
-QSettings userSettings() {
-    return QSettings(u"Caldrin"_s, u"Caldrin"_s);
-}
-
 void click(QWidget* widget) {
     QVERIFY(widget && widget->isVisible() && widget->isEnabled());
     QTest::mouseClick(widget, Qt::LeftButton);
@@ -99,69 +94,19 @@ void type(QWidget* widget, const QString& text) {
         QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(character), Qt::NoModifier);
 }
 
-QStringList names(ContentView& window) {
-    return Kit::names(window.appList());
-}
-
-QStringList categoryRows(ContentView& window) {
-    return Kit::categoryRows(window.categoryList());
-}
-
 void search(ContentView& window, const QString& text) {
     window.searchField()->clear();
     type(window.searchField(), text);
-}
-
-void clickApp(ContentView& window, const QString& name) {
-    clickRow(window.appListView(), int(names(window).indexOf(name)));
-}
-
-void clickCategory(ContentView& window, const QString& category) {
-    clickRow(window.categoryView(), window.categoryList().rowForCategory(category));
-}
-
-int selectedRow(ContentView& window) {
-    return window.appListView()->selectionModel()->selectedIndexes().value(0).row();
-}
-
-EmptyStateView* detailPlaceholder(ContentView& window) {
-    return window.findChild<EmptyStateView*>(u"detailPlaceholder"_s);
-}
-
-bool showsNotice(const QWidget* view) {
-    return Kit::shownTexts(view).contains(u"Extended details not loaded yet"_s);
-}
-
-QString infoValue(const AppDetailView& view, const QString& title) {
-    for (const InfoItem* item : view.findChildren<InfoItem*>()) {
-        if (item->title() == title)
-            return item->value();
-    }
-    return u"<no item>"_s;
-}
-
-bool isBusy(const AppDetailView& view) {
-    return view.findChild<BusyIndicator*>(u"loadingDetails"_s)->isVisibleTo(&view);
-}
-
-// A menu's items as shown: texts, "-" for a divider.
-QStringList menuItems(const QMenu* menu) {
-    QStringList items;
-    for (const QAction* action : menu->actions())
-        items.append(action->isSeparator() ? u"-"_s : action->text());
-    return items;
 }
 
 // The colour a symbol is drawn in: that of its most opaque pixel.
 QColor symbolColor(const QLabel* symbol) {
     const QImage image = symbol->pixmap().toImage();
     QColor colour(Qt::transparent);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
             if (image.pixelColor(x, y).alpha() > colour.alpha())
                 colour = image.pixelColor(x, y);
-        }
-    }
     return colour;
 }
 
@@ -180,15 +125,9 @@ public:
 
 protected:
     int metric(PaintDeviceMetric metric) const override {
-        if (metric == PdmWidth || metric == PdmHeight)
-            return 4000;
-        if (metric == PdmDepth)
-            return 32;
-        if (metric == PdmNumColors)
-            return INT_MAX;
-        if (metric == PdmDevicePixelRatio)
-            return 1;
-        return metric == PdmDevicePixelRatioScaled ? int(devicePixelRatioFScale()) : 96;
+        if (metric == PdmDevicePixelRatio || metric == PdmDevicePixelRatioScaled)
+            return metric == PdmDevicePixelRatio ? 1 : int(devicePixelRatioFScale());
+        return metric == PdmWidth || metric == PdmHeight ? 4000 : metric == PdmDepth ? 32 : 96;
     }
 
 private:
@@ -227,20 +166,16 @@ QStringList laidOutTexts(QWidget* root) {
             texts.append(label->text());
         if (const auto* label = qobject_cast<ClampedTextLabel*>(widget))
             texts.append(label->text());
-        if (const auto* picker = qobject_cast<QComboBox*>(widget)) {
+        if (const auto* picker = qobject_cast<QComboBox*>(widget))
             for (int i = 0; i < picker->count(); ++i)
                 texts << picker->itemText(i) << picker->itemData(i, Qt::ToolTipRole).toString();
-        }
-        if (const auto* list = qobject_cast<QListWidget*>(widget)) {
+        if (const auto* list = qobject_cast<QListWidget*>(widget))
             for (int i = 0; i < list->count(); ++i)
                 texts.append(list->item(i)->toolTip());
-        }
         for (const QAction* action : widget->actions()) {
             texts << action->text() << action->toolTip();
-            if (action->menu()) {
-                for (const QAction* item : action->menu()->actions())
-                    texts << item->text() << item->toolTip();
-            }
+            for (const QAction* item : action->menu() ? action->menu()->actions() : QList<QAction*>())
+                texts << item->text() << item->toolTip();
         }
     }
     return texts;
@@ -260,6 +195,27 @@ private:
     QList<QUrl> m_opened;
 
     ModelContext& context() { return m_container->mainContext(); }
+    static QSettings userSettings() { return QSettings(u"Caldrin"_s, u"Caldrin"_s); }
+    static QStringList names(ContentView& window) { return Kit::names(window.appList()); }
+    static QStringList categoryRows(ContentView& window) { return Kit::categoryRows(window.categoryList()); }
+    static void clickApp(ContentView& window, const QString& name) {
+        clickRow(window.appListView(), int(names(window).indexOf(name)));
+    }
+    static void clickCategory(ContentView& window, const QString& category) {
+        clickRow(window.categoryView(), window.categoryList().rowForCategory(category));
+    }
+    static int selectedRow(ContentView& window) {
+        return window.appListView()->selectionModel()->selectedIndexes().value(0).row();
+    }
+    static EmptyStateView* detailPlaceholder(ContentView& w) {
+        return w.findChild<EmptyStateView*>(u"detailPlaceholder"_s);
+    }
+    static bool showsNotice(const QWidget* view) {
+        return Kit::shownTexts(view).contains(u"Extended details not loaded yet"_s);
+    }
+    static bool isBusy(const AppDetailView& view) {
+        return view.findChild<BusyIndicator*>(u"loadingDetails"_s)->isVisibleTo(&view);
+    }
     QString image(const QString& file) const { return m_store->origin() + u"/images/"_s + file; }
     QString pageAddress(const QString& appleID) const {
         return m_store->origin() + u"/us/app/x/id"_s + appleID;
@@ -396,10 +352,7 @@ private slots:
 
     // Ctrl+F and the arrows; fifty rows at a time; the search.
     void loadMore_addsFiftyRowsAtATime() {
-        QList<SampleApps::Traits> others = SampleApps::numbered(u"Other"_s, 30, {}, 200);
-        for (SampleApps::Traits& other : others)
-            other.developer = u"Harbor Apps"_s;
-        addApps(SampleApps::numbered(u"Match"_s, 120) + others);
+        addApps(SampleApps::numbered(u"Match"_s, 120) + SampleApps::numbered(u"Other"_s, 30, {}, 200));
         ContentView& window = openWindow();
         QAbstractItemModelTester tester(&window.listRows(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -436,14 +389,10 @@ private slots:
         QCOMPARE(names(window).mid(0, 1) + names(window).mid(119), (QStringList{"Match 119", "Match 0"}));
         QVERIFY(!window.loadMoreButton());
 
-        // Typing starts again from fifty rows; the developer's name matches too.
+        // Typing starts again from fifty rows.
         search(window, u"matc"_s);
         QCOMPARE(window.appList().rowCount(), 50);
         QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
-        search(window, u"harbor APPS"_s);
-        QCOMPARE(window.contentTitle(), u"Apps (30)"_s);
-        QCOMPARE(names(window).first(), u"Other 29"_s);
-        QVERIFY(!window.loadMoreButton());
     }
 
     // Once, whatever is selected afterwards, and the category's badge follows;
@@ -467,10 +416,10 @@ private slots:
         QCOMPARE(names(window), (QStringList{"Fresh", "Seen"}));
         QCOMPARE(window.contentTitle(), u"Apps (2)"_s);
         SqliteDatabase locker;
-        if (failure == QLatin1String("commit")) {
+        if (failure == u"commit") {
             m_container->database().setFaultHook(
                 [](const QByteArray& sql) { return sql == "COMMIT" ? SQLITE_FULL : SQLITE_OK; });
-        } else if (failure == QLatin1String("locked")) {
+        } else if (failure == u"locked") {
             locker.open(m_dir->filePath(u"caldrin.sqlite"_s));
             locker.exec("BEGIN IMMEDIATE");
             locker.exec("INSERT INTO StoreMetadata (key, value) VALUES ('lock', 'held')");
@@ -481,13 +430,11 @@ private slots:
         m_container->database().setFaultHook({});
         if (locker.isOpen()) {
             // The window goes on: a new app, not yet saved, is listed and found.
-            auto extra = SampleApps::make(u"77"_s, {u"Late Game"_s, {}, u"Games"_s, 9});
-            context().insert(extra);
+            auto extra = context().insert(SampleApps::make(u"77"_s, {u"Late Game"_s, {}, u"Games"_s, 9}));
             search(window, u"gam"_s);
             QTRY_COMPARE(names(window), (QStringList{"Late Game"}));
             search(window, QString());
             QTRY_COMPARE(names(window), (QStringList{"Late Game", "Fresh", "Seen"}));
-            QCOMPARE(context().count<AppModel>(FetchDescriptor::equal("category", u"Games"_s)), 3);
             locker.exec("ROLLBACK");
             locker.close();
             context().remove(extra.data());
@@ -497,19 +444,15 @@ private slots:
         QCOMPARE(context().hasChanges(), saveFails);
         QCOMPARE(console.lines().size(), 1);
         const QString line = console.lines().first(), error = u"❌ Error saving viewed status: "_s;
-        if (saveFails)
-            QVERIFY2(line.startsWith(error) && line.size() > error.size(), qPrintable(line));
-        else
-            QCOMPARE(line, u"✅ Marked as viewed: Fresh"_s);
+        QVERIFY2(saveFails ? line.startsWith(error) && line.size() > error.size()
+                           : line == u"✅ Marked as viewed: Fresh"_s,
+                 qPrintable(line));
         if (!saveFails)
             QTRY_COMPARE(categoryRows(window), (QStringList{"All=1", "Books=1", "Games=0"}));
-        if (failure == QLatin1String("locked")) {
-            // The lock is gone: the next save writes what stayed pending.
+        if (failure == u"locked") { // the lock is gone: the next save writes what stayed pending
             context().save();
-            SqliteDatabase reader;
-            reader.open(m_dir->filePath(u"caldrin.sqlite"_s), SqliteDatabase::Mode::ReadOnly);
-            QCOMPARE(reader.queryInt64("SELECT isViewed FROM AppModel WHERE appleID = '" +
-                                       apps[0]->appleID().toLatin1() + "'"),
+            QCOMPARE(m_container->database().queryInt64("SELECT isViewed FROM AppModel WHERE appleID = '" +
+                                                        apps[0]->appleID().toLatin1() + "'"),
                      1);
         }
     }
@@ -567,8 +510,7 @@ private slots:
     void firstStart_showsEmptyStates_andTheCollectorBoxFollowsTheCollector() {
         auto window = std::make_unique<ContentView>(context(), fast());
         window->show();
-        QVERIFY(!window->collectorService());
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(!window->collectorService() && QTest::qWaitForWindowExposed(window.get()));
         QTRY_VERIFY(window->collectorService());
         AppCollectorService* collector = window->collectorService();
         QVERIFY(collector->isCollecting());
@@ -675,35 +617,31 @@ private slots:
         click(sheet->addButton());
         QTRY_VERIFY(!sheet && detail->showsFavorite());
 
-        // In the browser: a new folder (not selected, its name then taken), the
-        // app moved into it by keyboard keeping the selections, removed, the folder deleted.
+        // In the browser: a new folder (not selected), the app moved into it by
+        // keyboard keeping the selections, removed, the folder deleted.
         click(picker->segments().at(1));
         QPointer<FavoritesView> browser = window.favoritesView();
         QTRY_VERIFY(browser && browser->isVisible() && browser->selectedFolder() && browser->appsList());
         QCOMPARE(browser->appsList()->favoriteAppleIDs(), QStringList{lumen});
         QCOMPARE(browser->appsList()->rows().first()->commentText(), u"to try"_s);
-        for (const bool taken : {false, true}) {
-            click(browser->newFolderButton());
-            QPointer<NewFolderSheet> sheet = browser->newFolderSheet();
-            QTRY_VERIFY(sheet && sheet->isVisible());
-            type(sheet->nameField(), u"Later"_s);
-            QVERIFY(sheet->createButton()->isEnabled() != taken &&
-                    sheet->takenNotice()->isVisible() == taken);
-            click(taken ? sheet->cancelButton() : sheet->createButton());
-            QTRY_VERIFY(!sheet);
-        }
+        click(browser->newFolderButton());
+        QPointer<NewFolderSheet> newFolder = browser->newFolderSheet();
+        QTRY_VERIFY(newFolder && newFolder->isVisible());
+        type(newFolder->nameField(), u"Later"_s);
+        click(newFolder->createButton());
+        QTRY_VERIFY(!newFolder);
         QCOMPARE(Kit::folderNames(*browser), (QStringList{unfiltered, "Later"}));
         QCOMPARE(browser->selectedFolder()->name(), unfiltered);
         QVERIFY(!Kit::openFolderMenu(*browser, unfiltered));
         QTest::mouseClick(browser->appsList()->rows().first(), Qt::LeftButton);
         QMenu* menu = Kit::openRowMenu(*browser, 0);
-        QCOMPARE(menuItems(menu),
+        QCOMPARE(Kit::menuItems(menu),
                  (QStringList{"Move to Folder", "-", "Edit Comment", "-", "Remove from Favorites"}));
         menu->setActiveAction(Kit::menuAction(menu, u"Move to Folder"_s));
         QTest::keyClick(menu, Qt::Key_Right);
         QMenu* move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
         QTRY_VERIFY(move->isVisible());
-        QCOMPARE(menuItems(move), (QStringList{unfiltered, "Later"}));
+        QCOMPARE(Kit::menuItems(move), (QStringList{unfiltered + " (checked, off)", "Later"}));
         Kit::choose(move, u"Later"_s);
         QTRY_COMPARE(Kit::folderBadges(*browser), (QStringList{"0", "1"}));
         QVERIFY(browser->appsList()->emptyState());
@@ -712,15 +650,13 @@ private slots:
         Kit::clickFolder(*browser, u"Later"_s);
         QVERIFY(browser->appsList()->rows().first()->isSelected());
         menu = Kit::openRowMenu(*browser, 0);
-        move = Kit::menuAction(menu, u"Move to Folder"_s)->menu();
-        QAction* current = Kit::menuAction(move, u"Later"_s);
-        QAction* other = Kit::menuAction(move, unfiltered);
-        QVERIFY(current->isChecked() && !current->isEnabled() && !other->isChecked() && other->isEnabled());
+        QCOMPARE(Kit::menuItems(Kit::menuAction(menu, u"Move to Folder"_s)->menu()),
+                 (QStringList{unfiltered, "Later (checked, off)"}));
         Kit::choose(menu, u"Remove from Favorites"_s);
         QTRY_VERIFY(browser->appsList()->emptyState());
         QTRY_VERIFY(!browser->detailView()->showsFavorite()); // the detail stays, its star empties
         menu = Kit::openFolderMenu(*browser, u"Later"_s);
-        QCOMPARE(menuItems(menu), (QStringList{"Rename", "-", "Delete"}));
+        QCOMPARE(Kit::menuItems(menu), (QStringList{"Rename", "-", "Delete"}));
         Kit::choose(menu, u"Delete"_s);
         QTRY_COMPARE(Kit::folderNames(*browser), QStringList{unfiltered});
 
@@ -769,15 +705,17 @@ private slots:
         // The purchases mark follows the record, before any save.
         QVERIFY(!Kit::shownTexts(view.get()).contains(u"IAP"_s));
         app->setHasInAppPurchases(true);
-        QVERIFY(Kit::shownTexts(view.get()).contains(u"IAP"_s));
-        QVERIFY(context().hasChanges());
+        QVERIFY(Kit::shownTexts(view.get()).contains(u"IAP"_s) && context().hasChanges());
     }
 
     // Shown as plain, selectable text, cut short when long so that laying it out
-    // cannot freeze the window; copying and translating take all of it.
+    // cannot freeze the window; copying and translating take all of it: nothing
+    // in it starts a parameter of the translator's address, ends the value or
+    // turns into a space.
     void description_showsCopiesAndTranslates_data() {
         QTest::addColumn<QString>("description");
         QTest::newRow("markup and symbols") << u"Build & battle: 1+1=2 #tactics\n<i>Привет</i>"_s;
+        QTest::newRow("address characters") << u"Tom & Jerry #1 1+1=2 100% a/b?c:d@e!$'()*,;-._~"_s;
         QString text;
         while (text.size() < 300000)
             text += u"Lorem ipsum dolor sit amet 🎮 "_s;
@@ -807,21 +745,12 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
         QTest::mouseClick(view->translateButton(), Qt::LeftButton);
         QCOMPARE(m_opened.size(), 1);
-        QCOMPARE(QUrlQuery(m_opened.first()).queryItemValue(u"text"_s, QUrl::FullyDecoded), description);
-    }
-
-    // The text reaches the site whole: nothing in it starts a parameter, ends
-    // the value or turns into a space.
-    void translationAddress_keepsTheTextWhole() {
-        const QString text = u"Tom & Jerry #1 1+1=2 100% a/b?c:d@e!$'()*,;-._~"_s;
-        const std::optional<QUrl> address = AppDetailView::translationAddress(text, u"ru"_s);
-        QVERIFY(address);
-        QCOMPARE(QString::fromLatin1(address->toEncoded()),
-                 u"https://translate.google.com/?sl=auto&tl=ru&text="
-                 u"Tom%20%26%20Jerry%20%231%201%2B1%3D2%20100%25%20a/b?c:d@e!$'()*,;-._~&op=translate"_s);
-        const QUrlQuery query(*address);
-        QCOMPARE(query.queryItems(QUrl::FullyDecoded).size(), 4);
-        QCOMPARE(query.queryItemValue(u"text"_s, QUrl::FullyDecoded), text);
+        const QString address = QString::fromLatin1(m_opened.first().toEncoded());
+        QVERIFY(address.startsWith(u"https://translate.google.com/?sl=auto&tl=ru&text="_s) &&
+                address.endsWith(u"&op=translate"_s) && !address.contains(u'+'));
+        const QUrlQuery query(m_opened.first());
+        QCOMPARE(query.queryItems().size(), 4);
+        QCOMPARE(query.queryItemValue(u"text"_s, QUrl::FullyDecoded), description);
     }
 
     // Only web addresses are opened; a feed's "javascript:" address never is.
@@ -847,25 +776,6 @@ private slots:
         // "Copy Link" copies the text as it is, whatever it holds.
         QTest::mouseClick(view->copyLinkButton(), Qt::LeftButton);
         QCOMPARE(QGuiApplication::clipboard()->text(), address);
-    }
-
-    // On its own the view makes the favorites service (and the default folder)
-    // and follows the favorites; it never fetches details by itself.
-    void onItsOwn_theViewFollowsFavoritesAndFetchesNothing() {
-        ConsoleCapture console;
-        auto view = showView(storedApp(u"7"_s));
-        QVERIFY(view->favoritesService());
-        QCOMPARE(console.lines(), QStringList{"✅ Created default 'Unfiltered' folder"});
-        QVERIFY(!view->showsFavorite());
-        view->favoritesService()->addToFavorites(u"7"_s, unfiltered, QString());
-        QTRY_VERIFY(view->showsFavorite());
-        // Pressed for a favorite, the star opens the sheet that says where the app is.
-        QTest::mouseClick(view->favoriteButton(), Qt::LeftButton);
-        QCOMPARE(view->addToFavoritesSheet()->alreadyFavoriteNotice()->text(), u"Already in “Unfiltered”"_s);
-        view->addToFavoritesSheet()->close();
-        QTest::qWait(200);
-        QVERIFY(!lookupAsked());
-        QVERIFY(!isBusy(*view));
     }
 
     // A thumbnail opens the viewer at its screenshot. Thousands of screenshots or
@@ -896,8 +806,8 @@ private slots:
                  AppDetailView::purchaseRowLimit);
 
         app->setScreenshotURLs(QStringList());
-        QVERIFY(view->thumbnails().isEmpty());
-        QVERIFY(!Kit::shownTexts(view.get()).contains(u"Screenshots (0)"_s));
+        QVERIFY(view->thumbnails().isEmpty() && !Kit::shownTexts(view.get()).contains(u"Screenshots (0)"_s));
+        QVERIFY(!lookupAsked() && !isBusy(*view)); // on its own, a view fetches nothing
     }
 
     // The lookup's screenshots: iPhone first, then iPad; nothing else counts,
@@ -1059,9 +969,7 @@ private slots:
                 !first->ageRating());
         QVERIFY(!first->hasInAppPurchases() && !first->inAppPurchaseInfo() && !first->inAppPurchaseItems());
         QVERIFY(!first->screenshotURLs() && !first->hasAppDescription() && !first->detailsFetched());
-        QVERIFY(context().hasChanges());
-        QCOMPARE(infoValue(*view, u"Version"_s), u"N/A"_s);
-        QVERIFY(view->thumbnails().isEmpty() && showsNotice(view) && isBusy(*view));
+        QVERIFY(context().hasChanges() && view->thumbnails().isEmpty() && showsNotice(view) && isBusy(*view));
         if (failure.isEmpty()) {
             QTRY_VERIFY_WITH_TIMEOUT(!view->isLoadingDetails(), 15000);
             QCOMPARE(console.lines().mid(0, 2), (QStringList{"🔄 RE-fetching details for: First",

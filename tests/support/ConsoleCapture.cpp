@@ -2,7 +2,10 @@
 
 #include "Console.h"
 
+#include <QLoggingCategory>
+
 #include <cstdio>
+#include <cstring>
 
 namespace {
 // The handler is a plain function; it finds the active capture here.
@@ -11,11 +14,13 @@ ConsoleCapture* g_active = nullptr;
 
 ConsoleCapture::ConsoleCapture() {
     g_active = this;
+    QLoggingCategory::setFilterRules(QStringLiteral("caldrin.page.info=true"));
     m_previous = qInstallMessageHandler(&ConsoleCapture::handler);
 }
 
 ConsoleCapture::~ConsoleCapture() {
     qInstallMessageHandler(m_previous);
+    QLoggingCategory::setFilterRules(QString());
     g_active = nullptr;
 }
 
@@ -23,6 +28,11 @@ void ConsoleCapture::handler(QtMsgType type, const QMessageLogContext& context, 
     ConsoleCapture* capture = g_active;
     const bool console = Console::isConsoleCategory(context.category);
     const bool fatal = Console::isFatalCategory(context.category);
+    if (capture && context.category && std::strcmp(context.category, "caldrin.page") == 0) {
+        QMutexLocker locker(&capture->m_mutex);
+        capture->m_page.append(message);
+        return;
+    }
     if (capture && (console || fatal)) {
         {
             QMutexLocker locker(&capture->m_mutex);
@@ -45,10 +55,16 @@ QStringList ConsoleCapture::fatalLines() const {
     return m_fatal;
 }
 
+QStringList ConsoleCapture::pageLines() const {
+    QMutexLocker locker(&m_mutex);
+    return m_page;
+}
+
 void ConsoleCapture::clear() {
     QMutexLocker locker(&m_mutex);
     m_lines.clear();
     m_fatal.clear();
+    m_page.clear();
 }
 
 QStringList ConsoleCapture::linesStartingWith(const QString& prefix) const {

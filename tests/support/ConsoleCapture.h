@@ -5,8 +5,9 @@
 #include <QStringList>
 
 // Records the console lines (and the fatal message) printed while it lives,
-// and echoes them so a failing test shows its trail.
-// One capture at a time.
+// and echoes them so a failing test shows its trail; also what scraped pages
+// write to their console (the "caldrin.page" category, switched on while it
+// lives). One capture at a time.
 class ConsoleCapture {
 public:
     ConsoleCapture();
@@ -16,6 +17,7 @@ public:
 
     QStringList lines() const;
     QStringList fatalLines() const;
+    QStringList pageLines() const;
     void clear();
     bool contains(const QString& line) const { return lines().contains(line); }
     // Lines that start with the prefix, in order.
@@ -30,5 +32,6 @@ private:
     mutable QMutex m_mutex;
     QStringList m_lines;
     QStringList m_fatal;
+    QStringList m_page;
     QtMessageHandler m_previous = nullptr;
 };

@@ -22,9 +22,10 @@ inline void prepareWebEngineTestEnvironment(const QTemporaryDir& home) {
 }
 
 // main() for a test program that runs the web engine, with the widgets
-// application the engine needs.
-#define CALDRIN_WEBENGINE_TEST_MAIN(TestClass)                                                               \
+// application the engine needs; `prelude` comes first (a private bus, say).
+#define CALDRIN_WEBENGINE_TEST_MAIN_AFTER(TestClass, prelude)                                                \
     int main(int argc, char* argv[]) {                                                                       \
+        prelude;                                                                                             \
         QTemporaryDir home;                                                                                  \
         prepareWebEngineTestEnvironment(home);                                                               \
         QApplication application(argc, argv);                                                                \
@@ -32,3 +33,4 @@ inline void prepareWebEngineTestEnvironment(const QTemporaryDir& home) {
         TestClass test;                                                                                      \
         return QTest::qExec(&test, argc, argv);                                                              \
     }
+#define CALDRIN_WEBENGINE_TEST_MAIN(TestClass) CALDRIN_WEBENGINE_TEST_MAIN_AFTER(TestClass, (void)0)

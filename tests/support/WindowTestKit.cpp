@@ -56,6 +56,21 @@ AppDetailView::UrlOpener WindowTestKit::recordInto(QList<QUrl>& opened) {
     };
 }
 
+QStringList WindowTestKit::menuItems(const QMenu* menu) {
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        QStringList marks;
+        if (action->isChecked())
+            marks.append(QStringLiteral("checked"));
+        if (!action->isEnabled())
+            marks.append(QStringLiteral("off"));
+        items.append(action->isSeparator() ? QStringLiteral("-")
+                     : marks.isEmpty()     ? action->text()
+                                           : action->text() + QStringLiteral(" (%1)").arg(marks.join(u", ")));
+    }
+    return items;
+}
+
 QAction* WindowTestKit::menuAction(const QMenu* menu, const QString& text) {
     for (QAction* action : menu->actions()) {
         if (action->text() == text)

@@ -28,6 +28,9 @@ public:
     // Notes the addresses instead of opening a browser.
     static AppDetailView::UrlOpener recordInto(QList<QUrl>& opened);
 
+    // A menu's items as shown: texts, marked " (checked, off)" as they are,
+    // "-" for a divider.
+    static QStringList menuItems(const QMenu* menu);
     // The menu's item with the text, or null.
     static QAction* menuAction(const QMenu* menu, const QString& text);
     // Opens a context menu as a right click does; the menu shown, or null.
