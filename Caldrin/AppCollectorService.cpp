@@ -12,9 +12,13 @@
 #include "StoreSchema.h"
 #include "UserSettings.h"
 
+#include <QFileInfo>
+#include <QFuture>
 #include <QPointer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QTimer>
 
+#include <qcoro/qcorofuture.h>
 #include <qcoro/qcorotimer.h>
 
 AppCollectorService::AppCollectorService(ModelContext& modelContext, QObject* parent)
@@ -154,30 +158,71 @@ void AppCollectorService::announceAndQueue(const QList<QSharedPointer<AppModel>>
     m_detailsQueue->addToQueue(newApps);
 }
 
+namespace {
+
+// The identities of the incomplete apps, in the store's order: chosen by the
+// database through its partial index, so a million complete records are never
+// read to find the few that are not, and the incomplete ones are read only
+// when their turn comes.
+WaitingApps readIncompleteApps(SqliteDatabase& database) {
+    SqliteStatement statement(database, "SELECT pk, appleID FROM AppModel WHERE " +
+                                            StoreSchema::incompleteAppCondition() + " ORDER BY pk");
+    WaitingApps apps;
+    while (statement.step())
+        apps.append(WaitingApp{nullptr, statement.int64(0), statement.text(1)});
+    return apps;
+}
+
+struct IncompleteRead {
+    WaitingApps apps;
+    std::optional<QString> error;
+};
+
+} // namespace
+
 QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
     Console::print(QStringLiteral("🔍 Checking for incomplete apps on startup..."));
-    WaitingApps incomplete;
-    try {
-        // Chosen by the database through its partial index, in the store's own
-        // order: a million complete records are never read to find the few that
-        // are not, and the incomplete ones are read only when their turn comes.
-        m_modelContext.flush();
-        SqliteStatement& statement =
-            m_modelContext.database().cached("SELECT pk, appleID FROM AppModel WHERE " +
-                                             StoreSchema::incompleteAppCondition() + " ORDER BY pk");
-        StatementReset reset(statement);
-        while (statement.step())
-            incomplete.append(WaitingApp{nullptr, statement.int64(0), statement.text(1)});
-    } catch (const StoreError& error) {
-        Console::print(QStringLiteral("❌ Error checking incomplete apps: ") + error.description());
-        co_return;
+    QPointer<AppCollectorService> self(this);
+    std::optional<IncompleteRead> read;
+    const QString path = m_modelContext.database().path();
+    // A hundred thousand incomplete apps would hold the window for most of a
+    // frame: with nothing unsaved to miss, a connection of their own reads
+    // them on a worker (WAL lets it read beside the writer).
+    if (!m_modelContext.hasChanges() && !path.isEmpty() && path != QLatin1String(":memory:") &&
+        QFileInfo::exists(path)) {
+        const QFuture<IncompleteRead> reading = QtConcurrent::run([path] {
+            IncompleteRead result;
+            try {
+                SqliteDatabase database;
+                database.open(path, SqliteDatabase::Mode::ReadOnly);
+                database.setBusyTimeout(5000);
+                result.apps = readIncompleteApps(database);
+            } catch (const StoreError& error) {
+                result.error = error.description();
+            }
+            return result;
+        });
+        read = co_await reading;
+        if (!self)
+            co_return;
     }
-    if (incomplete.isEmpty()) {
+    if (!read || read->error) {
+        // Unsaved changes, or a second connection could not read the file.
+        read.emplace();
+        try {
+            m_modelContext.flush();
+            read->apps = readIncompleteApps(m_modelContext.database());
+        } catch (const StoreError& error) {
+            Console::print(QStringLiteral("❌ Error checking incomplete apps: ") + error.description());
+            co_return;
+        }
+    }
+    if (read->apps.isEmpty()) {
         Console::print(QStringLiteral("✅ All apps have complete data"));
         co_return;
     }
-    Console::print(QStringLiteral("📋 Found %1 incomplete apps, adding to queue...").arg(incomplete.size()));
-    m_detailsQueue->addToQueue(std::move(incomplete));
+    Console::print(QStringLiteral("📋 Found %1 incomplete apps, adding to queue...").arg(read->apps.size()));
+    m_detailsQueue->addToQueue(std::move(read->apps));
 }
 
 void AppCollectorService::loadLastFetchDate() {

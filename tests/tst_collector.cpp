@@ -254,6 +254,11 @@ private slots:
         QCOMPARE(queued,
                  (QStringList{"no description", "not fetched", "empty screenshots", "no screenshots"}));
         collector.detailsQueue().clearQueue();
+        // An unsaved one, which only the window's own connection sees, counts too.
+        add(u"unsaved"_s, false, shot, u"d"_s);
+        AppCollectorService again(context(), fast());
+        QTRY_VERIFY(console.contains(u"📋 Found 5 incomplete apps, adding to queue..."_s));
+        again.detailsQueue().clearQueue();
     }
 
     // The hourly timer: one per collector however often it is started, gone when stopped.
