@@ -8,6 +8,7 @@
 #include "AppCollectorService.h"
 #include "AppIndex.h"
 #include "AppModel.h"
+#include "BenchApplication.h"
 #include "BenchSupport.h"
 #include "Console.h"
 #include "ContentView.h"
@@ -60,11 +61,7 @@ QCoro::Task<> run(AppCollectorService& collector, QEventLoop& loop) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QTemporaryDir home;
-    BenchSupport::useTemporaryHome(home);
-    WebEngineEnvironment::prepare();
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Caldrin"));
+    BenchApplication application(argc, argv);
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench_collection <store file>\n");
         return 2;

@@ -7,6 +7,7 @@
 // window's collector and the list's icons lead to a port on 127.0.0.1 where
 // nothing listens.
 #include "AppIndex.h"
+#include "BenchApplication.h"
 #include "BenchSupport.h"
 #include "ContentView.h"
 #include "ExportController.h"
@@ -95,11 +96,7 @@ int run(const QString& storePath) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QTemporaryDir home;
-    BenchSupport::useTemporaryHome(home);
-    WebEngineEnvironment::prepare();
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Caldrin"));
+    BenchApplication application(argc, argv);
     BenchSupport::refuseNetwork();
     if (argc != 2 || !QFile::exists(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "usage: bench_export <path/to/caldrin.sqlite>\n");

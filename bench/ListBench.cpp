@@ -13,6 +13,7 @@
 #include "AppIndex.h"
 #include "AppListModel.h"
 #include "AppModel.h"
+#include "BenchApplication.h"
 #include "BenchSupport.h"
 #include "CategoryListModel.h"
 #include "ContentView.h"
@@ -388,11 +389,7 @@ int main(int argc, char* argv[]) {
     const double mainMs = msSinceProcessStart();
     // The window keeps its size, and the collector its last run, in settings
     // of their own here; the user's stay untouched.
-    QTemporaryDir home;
-    BenchSupport::useTemporaryHome(home);
-    WebEngineEnvironment::prepare();
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Caldrin"));
+    BenchApplication application(argc, argv);
     BenchSupport::refuseNetwork();
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--first-paint-only")) {

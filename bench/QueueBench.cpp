@@ -11,6 +11,7 @@
 #include "AppCollectorService.h"
 #include "AppIndex.h"
 #include "AppModel.h"
+#include "BenchApplication.h"
 #include "BenchSupport.h"
 #include "Console.h"
 #include "ContentView.h"
@@ -162,12 +163,7 @@ int run(const QString& path) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QTemporaryDir home;
-    BenchSupport::useTemporaryHome(home);
-    BenchSupport::resolveOnlyLocalHost();
-    WebEngineEnvironment::prepare();
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Caldrin"));
+    BenchApplication application(argc, argv);
     qInstallMessageHandler(quietHandler);
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench_queue <path/to/caldrin.sqlite>\n");

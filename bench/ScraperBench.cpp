@@ -3,6 +3,7 @@
 // scrape without the fixed 5-second wait. Served from the tests' fake store on
 // 127.0.0.1. Prints one "<figure>: <value>" line per figure (milliseconds);
 // nothing fails on a timing. Arguments are ignored (scripts/bench passes a store).
+#include "BenchApplication.h"
 #include "BenchSupport.h"
 #include "FakeStore.h"
 #include "PageEvaluation.h"
@@ -85,11 +86,7 @@ void quiet(QtMsgType type, const QMessageLogContext& context, const QString& mes
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    BenchSupport::resolveOnlyLocalHost();
-    WebEngineEnvironment::prepare();
-    QApplication application(argc, argv);
+    BenchApplication application(argc, argv);
     qInstallMessageHandler(quiet);
 
     FakeStore store;
