@@ -4,6 +4,7 @@
 #include "BuiltInConfiguration.h"
 #include "Console.h"
 #include "ErrorText.h"
+#include "FreeMemory.h"
 #include "ModelContext.h"
 #include "NotificationService.h"
 #include "SqliteDatabase.h"
@@ -173,8 +174,10 @@ WaitingApps readIncompleteApps(SqliteDatabase& database) {
     return apps;
 }
 
+// Handed back from the worker by pointer: a copy of a hundred thousand entries
+// would be made on the main thread and leave the worker's heap full of holes.
 struct IncompleteRead {
-    WaitingApps apps;
+    std::shared_ptr<WaitingApps> apps = std::make_shared<WaitingApps>();
     std::optional<QString> error;
 };
 
@@ -196,10 +199,11 @@ QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
                 SqliteDatabase database;
                 database.open(path, SqliteDatabase::Mode::ReadOnly);
                 database.setBusyTimeout(5000);
-                result.apps = readIncompleteApps(database);
+                *result.apps = readIncompleteApps(database);
             } catch (const StoreError& error) {
                 result.error = error.description();
             }
+            FreeMemory::handBack();
             return result;
         });
         read = co_await reading;
@@ -211,18 +215,18 @@ QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
         read.emplace();
         try {
             m_modelContext.flush();
-            read->apps = readIncompleteApps(m_modelContext.database());
+            *read->apps = readIncompleteApps(m_modelContext.database());
         } catch (const StoreError& error) {
             Console::print(QStringLiteral("❌ Error checking incomplete apps: ") + error.description());
             co_return;
         }
     }
-    if (read->apps.isEmpty()) {
+    if (read->apps->isEmpty()) {
         Console::print(QStringLiteral("✅ All apps have complete data"));
         co_return;
     }
-    Console::print(QStringLiteral("📋 Found %1 incomplete apps, adding to queue...").arg(read->apps.size()));
-    m_detailsQueue->addToQueue(std::move(read->apps));
+    Console::print(QStringLiteral("📋 Found %1 incomplete apps, adding to queue...").arg(read->apps->size()));
+    m_detailsQueue->addToQueue(std::move(*read->apps));
 }
 
 void AppCollectorService::loadLastFetchDate() {

@@ -7,6 +7,7 @@
 #include "SqliteStatement.h"
 #include "StoreError.h"
 
+#include "FreeMemory.h"
 #include "HandOffQueue.h"
 
 #include <QFileInfo>
@@ -22,9 +23,6 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#endif
-#if defined(__GLIBC__)
-#include <malloc.h>
 #endif
 
 namespace {
@@ -360,10 +358,8 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     data->order.resize(data->pk.size());
     for (Slot slot = 0; slot < data->order.size(); ++slot)
         data->order[slot] = slot;
-#if defined(__GLIBC__)
-    // Hands back what reading left free in the threads' heaps (chunks, folds).
-    malloc_trim(0);
-#endif
+    // What reading left free (chunks, folds) is of no use to anyone else.
+    FreeMemory::handBack();
     return {data, {}};
 }
 
@@ -407,7 +403,8 @@ AppIndex::Slot AppIndex::Data::append(qint64 pk, qint64 date, int categoryId, bo
 
 AppIndex::Slot AppIndex::Data::appendRow(qint64 pk, qint64 date, int categoryId, bool viewed) {
     const auto slot = static_cast<Slot>(this->pk.size());
-    this->pk.push_back(pk);
+    this->pk.push_back(0);
+    setPk(slot, pk);
     releaseDate.push_back(date);
     category.push_back(static_cast<quint32>(categoryId));
     flags.push_back(kLive | (viewed ? kViewed : 0));
@@ -429,8 +426,8 @@ void AppIndex::Data::reserveFor(size_t records, size_t textBytes, qint64 keyBoun
     // it, which would stall the window at some later batch.
     const size_t extra = std::max<size_t>(4096, records / 32);
     const size_t room = records + extra;
-    for (auto* column : {&releaseDate, &pk})
-        column->reserve(room);
+    releaseDate.reserve(room);
+    pk.reserve(room);
     category.reserve(room);
     flags.reserve(room);
     textEnd.reserve(room);
@@ -438,6 +435,17 @@ void AppIndex::Data::reserveFor(size_t records, size_t textBytes, qint64 keyBoun
     order.reserve(room);
     text.reserve(textBytes + extra * 64);
     slotByPk.reserve(keyBound + static_cast<qint64>(extra));
+}
+
+void AppIndex::Data::setPk(Slot slot, qint64 key) {
+    if (key >= 0 && key < kWidePk) {
+        pk[slot] = static_cast<quint32>(key);
+        if (!widePk.isEmpty())
+            widePk.remove(slot);
+    } else {
+        pk[slot] = kWidePk;
+        widePk.insert(slot, key);
+    }
 }
 
 int AppIndex::Data::categoryIdFor(const QString& name) {
@@ -670,7 +678,7 @@ qint64 AppIndex::unviewedCount(const QString& category) const {
 QSharedPointer<AppModel> AppIndex::record(Slot slot) const {
     if (const auto it = m_unsaved.constFind(slot); it != m_unsaved.cend())
         return *it;
-    const qint64 pk = m_data->pk[slot];
+    const qint64 pk = m_data->pkOf(slot);
     return pk == 0 ? nullptr : m_context.recordWithPersistentId<AppModel>(pk);
 }
 
@@ -779,7 +787,7 @@ void AppIndex::takeKnownKeys(std::vector<Slot>& toOrder) {
             // Its place can only change among records of the same release date.
             const auto position = std::lower_bound(m_data->order.begin(), m_data->order.end(), slot,
                                                    [this](Slot a, Slot b) { return before(a, b); });
-            m_data->pk[slot] = pk;
+            m_data->setPk(slot, pk);
             const bool fits = (position == m_data->order.begin() || before(*(position - 1), slot)) &&
                               (position + 1 == m_data->order.end() || before(slot, *(position + 1)));
             if (!fits) {
@@ -787,7 +795,7 @@ void AppIndex::takeKnownKeys(std::vector<Slot>& toOrder) {
                 toOrder.push_back(slot);
             }
         } else {
-            m_data->pk[slot] = pk;
+            m_data->setPk(slot, pk);
         }
         m_data->slotByPk.insert(pk, slot);
         m_slotByUnsaved.remove(it.value().data());
@@ -799,7 +807,7 @@ void AppIndex::removeSlot(Slot slot) {
     Data& data = *m_data;
     adjustCounts(slot, -1);
     data.flags[slot] = static_cast<quint8>((data.flags[slot] & ~kLive) | kReordering);
-    data.slotByPk.remove(data.pk[slot], slot);
+    data.slotByPk.remove(data.pkOf(slot), slot);
     if (const auto it = m_unsaved.find(slot); it != m_unsaved.end()) {
         m_slotByUnsaved.remove(it.value().data());
         m_unsaved.erase(it);
@@ -894,7 +902,7 @@ void AppIndex::reorder(std::vector<Slot>& toOrder, bool anyRemoved, Slot firstNe
 }
 
 qint64 AppIndex::tieKey(Slot slot) const {
-    const qint64 pk = m_data->pk[slot];
+    const qint64 pk = m_data->pkOf(slot);
     return pk != 0 ? pk : kUnsavedTieBase + slot;
 }
 
@@ -935,7 +943,7 @@ void AppIndex::compact() {
     for (const Slot slot : old.order) {
         const QByteArrayView text = old.textOf(slot);
         const Slot fresh =
-            data->append(old.pk[slot], old.releaseDate[slot], static_cast<int>(old.category[slot]),
+            data->append(old.pkOf(slot), old.releaseDate[slot], static_cast<int>(old.category[slot]),
                          old.flags[slot] & kViewed, text.toByteArray());
         if (const auto it = m_unsaved.constFind(slot); it != m_unsaved.cend())
             unsaved.insert(fresh, *it);

@@ -98,6 +98,8 @@ public:
     // one, it narrows that one's matches; the answer is kept in step with every
     // change of the index until another key is asked for.
     const std::vector<quint8>& matchesOf(const QByteArray& key) const;
+    // Lets go of the matches kept for the last key (a search was cleared).
+    void forgetLastSearch() const;
 
     // The record of a slot, materialised (or taken from memory). May throw
     // StoreError; null when the record is gone.
@@ -141,7 +143,12 @@ private:
     // than changed, and scans touch one or two arrays only.
     struct Data {
         std::vector<qint64> releaseDate; // milliseconds since the epoch, 0 when unknown
-        std::vector<qint64> pk;          // 0 until the record first reaches the database
+        // Primary keys, 0 until the record first reaches the database. Four
+        // bytes each: a key that does not fit (given by hand, or negative) is
+        // kept in widePk and marked kWidePk here.
+        std::vector<quint32> pk;
+        QHash<Slot, qint64> widePk;
+        static constexpr quint32 kWidePk = ~quint32(0);
         std::vector<quint32> category;
         std::vector<quint8> flags;
         // The search text of every slot, one after another: folded name, 0xFF,
@@ -168,6 +175,8 @@ private:
         void reserveFor(size_t records, size_t textBytes, qint64 keyBound);
         int categoryIdFor(const QString& name);
         QByteArrayView textOf(Slot slot) const;
+        qint64 pkOf(Slot slot) const { return pk[slot] == kWidePk ? widePk.value(slot) : pk[slot]; }
+        void setPk(Slot slot, qint64 key);
     };
 
     // Reading the store hands its rows in chunks from one thread to another.
@@ -181,7 +190,6 @@ private:
 
     bool matchesText(Slot slot, const QByteArray& key, quint32 keyMask) const;
     void searchFor(const QByteArray& key) const;
-    void forgetLastSearch() const;
     void refreshLastSearch(const std::vector<Slot>& touched);
 
     // counted(n) is called with the number of records before they are read.

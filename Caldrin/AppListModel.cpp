@@ -156,6 +156,8 @@ void AppListModel::searchAll() {
     m_searchMatches = {};
     if (!m_key.isEmpty())
         collectMatches();
+    else
+        m_index.forgetLastSearch(); // a million flags kept up to date for nobody
 }
 
 void AppListModel::narrowSearch() {

@@ -278,6 +278,33 @@ private slots:
         QVERIFY(!store.names().contains(u"Renamed"_s) && store.names().contains(u"App 4300"_s));
     }
 
+    // Primary keys beyond four bytes or below zero (a store edited by hand) keep
+    // their place among apps of the same day and still find their records.
+    void wideKeys_keepTheirPlaceAndRecords() {
+        const QList<Traits> sameDay{
+            {u"A"_s, {}, u"Games"_s, 5}, {u"B"_s, {}, u"Games"_s, 5}, {u"C"_s, {}, u"Games"_s, 5}};
+        Fixture store(sameDay);
+        const QString path = store.container->database().path();
+        store.container.reset();
+        {
+            SqliteDatabase database;
+            database.open(path);
+            database.exec("UPDATE AppModel SET pk = 5000000000 WHERE appleID = '1001'");
+            database.exec("UPDATE AppModel SET pk = -7 WHERE appleID = '1002'");
+        }
+        store.container = ModelContainer::open(path);
+        store.open();
+        QCOMPARE(store.names(), (QStringList{"C", "A", "B"}));
+        store.context().insert(SampleApps::make(u"1003"_s, {u"D"_s, {}, u"Games"_s, 5}));
+        store.context().save(); // D's key comes after B's
+        store.context().remove(store.app(u"1000"_s).data());
+        store.app(u"1001"_s)->setIsViewed(true);
+        store.context().save();
+        turnEventLoop();
+        QCOMPARE(store.names(), (QStringList{"C", "B", "D"}));
+        QCOMPARE(store.index->unviewedCount(), 2);
+    }
+
     void backgroundRead_keepsChangesMadeMeanwhile() {
         Fixture store(
             SampleApps::numbered(u"App"_s, 300, [](int i) { return i % 2 ? u"Games"_s : u"Books"_s; }));
