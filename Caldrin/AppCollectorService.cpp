@@ -13,7 +13,6 @@
 #include "StoreSchema.h"
 #include "UserSettings.h"
 
-#include <QFileInfo>
 #include <QFuture>
 #include <QPointer>
 #include <QtConcurrent/QtConcurrentRun>
@@ -191,8 +190,7 @@ QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
     // A hundred thousand incomplete apps would hold the window for most of a
     // frame: with nothing unsaved to miss, a connection of their own reads
     // them on a worker (WAL lets it read beside the writer).
-    if (!m_modelContext.hasChanges() && !path.isEmpty() && path != QLatin1String(":memory:") &&
-        QFileInfo::exists(path)) {
+    if (m_modelContext.readableBeside()) {
         const QFuture<IncompleteRead> reading = QtConcurrent::run([path] {
             IncompleteRead result;
             try {

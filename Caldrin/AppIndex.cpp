@@ -10,7 +10,6 @@
 #include "FreeMemory.h"
 #include "HandOffQueue.h"
 
-#include <QFileInfo>
 #include <QMetaObject>
 #include <QScopeGuard>
 #include <QtConcurrent/QtConcurrentRun>
@@ -261,9 +260,7 @@ AppIndex::AppIndex(ModelContext& context, Loading loading, QObject* parent)
     });
 
     const QString path = context.database().path();
-    // Unsaved changes are visible on the main connection only.
-    if (loading == Loading::Immediately || context.hasChanges() || path.isEmpty() ||
-        path == QLatin1String(":memory:") || !QFileInfo::exists(path)) {
+    if (loading == Loading::Immediately || !context.readableBeside()) {
         loadNow();
         return;
     }

@@ -493,6 +493,11 @@ bool ModelContext::hasChanges() const {
     return !m_pending.isEmpty() || !m_bulkDeletes.isEmpty();
 }
 
+bool ModelContext::readableBeside() const {
+    const QString path = m_database.path();
+    return !hasChanges() && !path.isEmpty() && path != QLatin1String(":memory:") && QFileInfo::exists(path);
+}
+
 void ModelContext::beginTransaction() {
     if (m_database.inTransaction())
         return;

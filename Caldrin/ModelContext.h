@@ -76,6 +76,9 @@ public:
     // The longest the main thread waits for another connection's lock, per attempt.
     static constexpr int kLockWaitMs = 100;
     bool hasChanges() const;
+    // Whether a connection of another thread to the same file would read what
+    // this context holds: the store is a file, and nothing is unsaved.
+    bool readableBeside() const;
 
     // For query builders whose filters are more than one equality test: records
     // of one kind chosen by an SQL condition with bound values.
