@@ -412,9 +412,8 @@ private slots:
         ContentView& window = openWindow();
         QCOMPARE(categoryRows(window), (QStringList{"All=2", "Books=1", "Games=1"}));
         clickCategory(window, u"Games"_s);
-        QCOMPARE(window.selectedCategory(), u"Games"_s);
-        QCOMPARE(names(window), (QStringList{"Fresh", "Seen"}));
-        QCOMPARE(window.contentTitle(), u"Apps (2)"_s);
+        QCOMPARE(QStringList({window.selectedCategory(), window.contentTitle()}) + names(window),
+                 (QStringList{"Games", "Apps (2)", "Fresh", "Seen"}));
         SqliteDatabase locker;
         if (failure == u"commit") {
             m_container->database().setFaultHook(
@@ -439,9 +438,8 @@ private slots:
             locker.close();
             context().remove(extra.data());
         }
-        QCOMPARE(window.selectedApp(), apps[0]);
-        QVERIFY(apps[0]->isViewed());
-        QCOMPARE(context().hasChanges(), saveFails);
+        QVERIFY(window.selectedApp() == apps[0] && apps[0]->isViewed() &&
+                context().hasChanges() == saveFails);
         QCOMPARE(console.lines().size(), 1);
         const QString line = console.lines().first(), error = u"❌ Error saving viewed status: "_s;
         QVERIFY2(saveFails ? line.startsWith(error) && line.size() > error.size()
@@ -490,9 +488,8 @@ private slots:
         QVERIFY(!window.collectorService()->isCollecting()); // the reset leaves it as it was
 
         // The window's own state stays; the deleted app is no longer shown in detail.
-        QCOMPARE(window.selectedApp(), apps[0]);
-        QCOMPARE(window.selectedCategory(), u"Books"_s);
-        QVERIFY(!window.detailView());
+        QVERIFY(window.selectedApp() == apps[0] && window.selectedCategory() == u"Books"_s &&
+                !window.detailView());
         QTRY_COMPARE(window.contentTitle(), u"Apps (0)"_s);
 
         QTRY_VERIFY_WITH_TIMEOUT(window.collectorService()->statusMessage().startsWith(u"✓ Saved 2"_s),
@@ -572,15 +569,13 @@ private slots:
         selected->setName(u"App 2 renamed"_s);
         context().save();
         QTRY_COMPARE(window.contentTitle(), u"Apps (8)"_s);
-        QCOMPARE(window.selectedApp(), selected);
-        QCOMPARE(selectedRow(window), 5);
-        QCOMPARE(window.detailView(), detail.data());
+        QVERIFY(window.selectedApp() == selected && selectedRow(window) == 5 &&
+                window.detailView() == detail);
         QCOMPARE(window.collectorBox()->totalText(), u"Total collected: 8"_s);
 
         // A search that hides it keeps it selected; clearing the search shows it selected again.
         search(window, u"Newer"_s);
-        QCOMPARE(selectedRow(window), -1);
-        QCOMPARE(window.selectedApp(), selected);
+        QVERIFY(selectedRow(window) == -1 && window.selectedApp() == selected);
         search(window, QString());
         QCOMPARE(selectedRow(window), 5);
 
@@ -589,9 +584,7 @@ private slots:
         context().remove(selected.data());
         context().save();
         QTRY_COMPARE(window.contentTitle(), u"Apps (7)"_s);
-        QCOMPARE(selectedRow(window), -1);
-        QCOMPARE(window.selectedApp(), selected);
-        QVERIFY(!window.detailView());
+        QVERIFY(selectedRow(window) == -1 && window.selectedApp() == selected && !window.detailView());
         QTRY_VERIFY(!detail);
         QVERIFY(detailPlaceholder(window)->isVisible());
         QVERIFY(console.linesStartingWith(u"✅ Marked as viewed"_s).isEmpty());
@@ -664,10 +657,8 @@ private slots:
         QTRY_VERIFY(!browser);
         QCOMPARE(window.collectorService(), collector); // set up once
         QCOMPARE(window.searchText(), u"Lu"_s);
-        QCOMPARE(window.selectedApp(), apps[0]);
-        QCOMPARE(selectedRow(window), 0);
-        QCOMPARE(window.detailView(), detail);
-        QVERIFY(!detail->showsFavorite());
+        QVERIFY(window.selectedApp() == apps[0] && selectedRow(window) == 0);
+        QVERIFY(window.detailView() == detail && !detail->showsFavorite());
     }
 
     // Stars round half away from zero; the count is grouped.
@@ -729,8 +720,8 @@ private slots:
         app->setAppDescription(description);
         QVERIFY(Kit::shownTexts(view.get()).contains(u"Description"_s));
         auto* label = view->findChild<QLabel*>(u"descriptionText"_s);
-        QCOMPARE(label->textFormat(), Qt::PlainText);
-        QVERIFY(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QVERIFY(label->textFormat() == Qt::PlainText &&
+                label->textInteractionFlags() & Qt::TextSelectableByMouse);
         const QString shown = label->text();
         if (description.size() <= AppDetailView::descriptionDisplayLimit) {
             QCOMPARE(shown, description);
@@ -744,7 +735,7 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), description);
         QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
         QTest::mouseClick(view->translateButton(), Qt::LeftButton);
-        QCOMPARE(m_opened.size(), 1);
+        QVERIFY(m_opened.size() == 1);
         const QString address = QString::fromLatin1(m_opened.first().toEncoded());
         QVERIFY(address.startsWith(u"https://translate.google.com/?sl=auto&tl=ru&text="_s) &&
                 address.endsWith(u"&op=translate"_s) && !address.contains(u'+'));
@@ -796,8 +787,7 @@ private slots:
         QCOMPARE(view->thumbnails().size(), AppDetailView::thumbnailLimit);
         QTest::mouseClick(view->thumbnails().at(4), Qt::LeftButton, {}, QPoint(20, 20));
         QPointer<ScreenshotViewerSheet> viewer = view->screenshotViewer();
-        QVERIFY(viewer);
-        QCOMPARE(viewer->currentIndex(), 4);
+        QVERIFY(viewer && viewer->currentIndex() == 4);
         QCOMPARE(viewer->positionText(), u"5 / 5000"_s);
         viewer->close();
         QTRY_VERIFY(!viewer);
@@ -886,8 +876,8 @@ private slots:
         if (mishap == u"refused" || mishap == u"page") {
             const QString last = console.lines().last(), prefix = u"❌ Error fetching details: "_s;
             QVERIFY2(last.startsWith(prefix) && last.size() > prefix.size(), qPrintable(last));
-            QVERIFY(!console.contains(u"💾 Final save:"_s) && !app->detailsFetched());
-            QVERIFY(view->loadDetailsButton()->isVisibleTo(view.get()));
+            QVERIFY(!console.contains(u"💾 Final save:"_s) && !app->detailsFetched() &&
+                    view->loadDetailsButton()->isVisibleTo(view.get()));
             QCOMPARE(app->appVersion(), scraped ? std::optional(u"3.0"_s) : std::nullopt);
             QCOMPARE(context().hasChanges(), scraped);
             return;
@@ -915,8 +905,8 @@ private slots:
         if (scraped)
             QCOMPARE(app->inAppPurchaseItems(), std::optional(QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}}));
         QVERIFY(app->detailsFetched() && context().hasChanges() == (mishap == u"save"));
-        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && !showsNotice(view.get()));
-        QVERIFY(Kit::shownTexts(view.get()).contains(u"Tiny Tactics"_s));
+        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && !showsNotice(view.get()) &&
+                Kit::shownTexts(view.get()).contains(u"Tiny Tactics"_s));
         QCOMPARE(view->thumbnails().size(), expectedScreenshots.size());
         context().save();
         QCOMPARE(context().count<AppModel>(), mishap == u"deleted" ? 0 : 1);
@@ -975,10 +965,9 @@ private slots:
             QCOMPARE(console.lines().mid(0, 2), (QStringList{"🔄 RE-fetching details for: First",
                                                              "🔍 Manually fetching details for: First"}));
             QCOMPARE(console.lines().last(), u"✅ All details saved for: First"_s);
-            QCOMPARE(first->appVersion(), std::optional(u"2.0"_s));
-            QCOMPARE(first->inAppPurchaseItems(), std::nullopt);
-            QVERIFY(first->detailsFetched() && !context().hasChanges());
-            QCOMPARE(view->thumbnails().size(), 2);
+            QVERIFY(first->appVersion() == u"2.0"_s && !first->inAppPurchaseItems() &&
+                    first->detailsFetched());
+            QVERIFY(!context().hasChanges() && view->thumbnails().size() == 2);
             QCOMPARE(view->findChild<QLabel*>(u"ratingValue"_s)->text(), u"4.5"_s);
             return;
         }
@@ -993,8 +982,7 @@ private slots:
         if (!selectWhileLoading)
             clickApp(window, u"Second"_s);
         QTRY_VERIFY(console.contains(u"✅ Marked as viewed: Second"_s));
-        QCOMPARE(first->appDescription(), std::optional(u"An app."_s));
-        QVERIFY(first->detailsFetched());
+        QVERIFY(first->appDescription() == u"An app."_s && first->detailsFetched());
 
         // Nothing waits for a save: what the connection reads is what the file holds.
         QVERIFY(!context().hasChanges());
@@ -1020,17 +1008,17 @@ private slots:
         service.addToFavorites(u"405"_s, u"Ghosts"_s, QString());
         auto view = showBrowser();
         QCOMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Games", "Ghosts"}));
-        QCOMPARE(view->selectedFolder()->name(), unfiltered); // the first, at once
-        QCOMPARE(view->appsList()->countText(), u"0 apps"_s);
-        QCOMPARE(Kit::folderBadges(*view), (QStringList{"0", "3", "1"}));
+        // The first folder is selected at once.
+        QCOMPARE(QStringList({view->selectedFolder()->name(), view->appsList()->countText()}) +
+                     Kit::folderBadges(*view),
+                 (QStringList{unfiltered, "0 apps", "0", "3", "1"}));
 
         Kit::clickFolder(*view, u"Games"_s);
-        QCOMPARE(rowNames(*view), (QStringList{"Beta", "Alpha"}));
-        QCOMPARE(view->appsList()->countText(), u"2 apps"_s);
         const auto rows = view->appsList()->rows();
-        QCOMPARE(rows[1]->ratingText(), u"4.7"_s);
-        QCOMPARE(rows[1]->addedText(),
-                 u"Added: "_s + QLocale().toString(QDate::currentDate(), u"MMM d, yyyy"_s));
+        QCOMPARE(rowNames(*view) + QStringList({view->appsList()->countText(), rows[1]->ratingText(),
+                                                rows[1]->addedText()}),
+                 (QStringList{"Beta", "Alpha", "2 apps", "4.7",
+                              u"Added: "_s + QLocale().toString(QDate::currentDate(), u"MMM d, yyyy"_s)}));
         // The category and price symbols are drawn in their texts' secondary colour.
         const QColor secondary = SystemColors::secondary(rows[1]->palette());
         for (const QString& mark : {u"category"_s, u"price"_s}) {
@@ -1048,15 +1036,14 @@ private slots:
         QCOMPARE(view->appsList()->emptyState()->title(), u"No favorites in this folder"_s);
         storedApp(u"405"_s, u"Late arrival"_s);
         QTRY_COMPARE(rowNames(*view), QStringList{"Late arrival"});
-        QCOMPARE(view->appsList()->countText(), u"1 apps"_s);
-        QVERIFY(!view->appsList()->emptyState());
+        QVERIFY(view->appsList()->countText() == u"1 apps"_s && !view->appsList()->emptyState());
 
         FavoriteAppRowView* row = view->appsList()->rows().first();
         row->appModel()->setName(u"Late arrival, renamed"_s);
         service.getFavorite(u"405"_s)->setComment(u"Now with a note"_s);
-        QCOMPARE(row->nameText(), u"Late arrival, renamed"_s);
-        QCOMPARE(row->commentText(), u"Now with a note"_s);
-        QCOMPARE(view->appsList()->rows().first(), row);
+        QCOMPARE((QStringList{row->nameText(), row->commentText()}),
+                 (QStringList{"Late arrival, renamed", "Now with a note"}));
+        QCOMPARE(view->appsList()->rows().first(), row); // the same row, updated
     }
 
     // Deleting the selected folder clears it, and the app chosen from it. The
@@ -1095,14 +1082,10 @@ private slots:
         } else {
             Kit::choose(Kit::openFolderMenu(*view, u"Games"_s), u"Delete"_s);
         }
-        QTRY_VERIFY(!view->selectedFolder());
+        QTRY_VERIFY(!view->selectedFolder() && view->folderList()->selectedItems().isEmpty());
         QCOMPARE(view->folderPlaceholder()->title(), u"Select a folder"_s);
-        QCOMPARE(view->folderList()->selectedItems().size(), 0);
         QCOMPARE(view->selectedApp(), appFromDeletedFolder ? AppRef() : shown);
-        if (appFromDeletedFolder)
-            QVERIFY(view->detailPlaceholder());
-        else
-            QCOMPARE(view->detailView()->app(), shown);
+        QVERIFY(appFromDeletedFolder ? bool(view->detailPlaceholder()) : view->detailView()->app() == shown);
         QCOMPARE(Kit::folderNames(*view), reset ? QStringList() : QStringList{unfiltered});
         if (reset) {
             service.ensureDefaultFolder();
@@ -1186,8 +1169,7 @@ private slots:
         auto reopened = ModelContainer::open(m_dir->filePath(u"caldrin.sqlite"_s));
         const auto stored =
             reopened->mainContext().fetch<AppModel>(FetchDescriptor::equal("appleID", u"66"_s));
-        QCOMPARE(stored.value(0)->name(), name);
-        QCOMPARE(stored.value(0)->developerName(), developer);
+        QVERIFY(stored.value(0)->name() == name && stored.value(0)->developerName() == developer);
     }
 };
 
