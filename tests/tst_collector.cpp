@@ -319,13 +319,12 @@ private slots:
     void collectorDestroyedMidRun_endsQuietly() {
         QFETCH(int, destroyAfterMs);
         QFETCH(int, firstFeedEntries);
-        for (const QString& kind : kFeeds) {
-            FakeStore::Response slow;
-            slow.body = StoreDocuments::feedDocument(kind == kFeeds[0] ? entries(1, firstFeedEntries)
-                                                                       : entries(100000, 3));
-            slow.delayMs = firstFeedEntries > 3 ? 0 : 200;
-            m_store->setResponse(feedPath(kind), slow);
-        }
+        for (const QString& kind : kFeeds)
+            m_store->setResponse(feedPath(kind),
+                                 {.body = StoreDocuments::feedDocument(
+                                      kind == kFeeds[0] ? entries(1, firstFeedEntries) : entries(100000, 3)),
+                                  .delayMs = firstFeedEntries > 3 ? 0 : 200,
+                                  .headers = {}});
         FakeStore::Response slowLookup = FakeStore::htmlError(404);
         slowLookup.delayMs = 300;
         for (const QString& id : ids(1, 3))

@@ -238,22 +238,22 @@ private slots:
         QTest::newRow("404 HTML page")
             << FakeStore::htmlError(404) << "decodingError(document: malformed JSON at byte 1: illegal value)"
             << true;
-        FakeStore::Response truncated;
-        truncated.body = feedDocument({feedEntry("5")});
-        truncated.behaviour = FakeStore::Behaviour::Truncate;
-        QTest::newRow("truncated body") << truncated << "networkError(Connection closed)" << false;
-        FakeStore::Response stalled = truncated;
-        stalled.behaviour = FakeStore::Behaviour::Stall;
+        const auto sent = [](FakeStore::Behaviour behaviour) {
+            return FakeStore::Response{
+                .body = feedDocument({feedEntry("5")}), .behaviour = behaviour, .headers = {}};
+        };
+        QTest::newRow("truncated body")
+            << sent(FakeStore::Behaviour::Truncate) << "networkError(Connection closed)" << false;
         QTest::newRow("stalled body")
-            << stalled << "networkError(Transfer timed out: nothing received for 1500 ms)" << false;
-        FakeStore::Response trickled = truncated;
-        trickled.behaviour = FakeStore::Behaviour::Trickle; // never silent for long, never done
+            << sent(FakeStore::Behaviour::Stall)
+            << "networkError(Transfer timed out: nothing received for 1500 ms)" << false;
+        // Never silent for long, never done.
         QTest::newRow("trickled body")
-            << trickled << "networkError(Transfer timed out: no whole response within 3 s)" << false;
-        FakeStore::Response huge;
-        huge.body = QByteArray(HttpFetcher::kMaxBodyBytes + 1, ' ');
+            << sent(FakeStore::Behaviour::Trickle)
+            << "networkError(Transfer timed out: no whole response within 3 s)" << false;
         QTest::newRow("body over 64 MiB")
-            << huge << "networkError(Response body larger than 64 MiB refused)" << false;
+            << FakeStore::Response{.body = QByteArray(HttpFetcher::kMaxBodyBytes + 1, ' '), .headers = {}}
+            << "networkError(Response body larger than 64 MiB refused)" << false;
     }
     void fetchAllFeeds_failingFeed_isReportedAndTheOthersMergeFirstWins() {
         QFETCH(FakeStore::Response, response);
@@ -314,10 +314,10 @@ private slots:
         FakeStore store;
         QVERIFY(store.listen());
         store.setResponse(path, FakeStore::redirect(302, "/moved/feed.json"));
-        FakeStore::Response moved;
-        moved.status = 503; // printed, never judged: a feed document is a feed document
-        moved.body = feedDocument({feedEntry("8"), feedEntry("9")});
-        store.setResponse("/moved/feed.json", moved);
+        // Its status printed, never judged: a feed document is a feed document.
+        store.setResponse(
+            "/moved/feed.json",
+            {.status = 503, .body = feedDocument({feedEntry("8"), feedEntry("9")}), .headers = {}});
         iTunesService service(store.origin());
         ConsoleCapture console;
         const QList<AppEntry> entries =
@@ -337,9 +337,8 @@ private slots:
         const bool refused = size > 4096;
         FakeStore store;
         QVERIFY(store.listen());
-        FakeStore::Response response;
-        response.body = QByteArray(size, 'x');
-        response.announceLength = false;
+        const FakeStore::Response response{
+            .body = QByteArray(size, 'x'), .headers = {}, .announceLength = false};
         store.setResponse("/body", response);
         HttpFetcher::Limits limits;
         limits.maxBodyBytes = 4096;

@@ -58,10 +58,9 @@ private:
     }
 
     void serveLookup(const QString& appleID, const QJsonObject& result, int delayMs = 0) {
-        FakeStore::Response response;
-        response.body = StoreDocuments::lookupDocument(1, {result});
-        response.delayMs = delayMs;
-        m_store->setResponse(u"/lookup?id="_s + appleID, response);
+        m_store->setResponse(
+            u"/lookup?id="_s + appleID,
+            {.body = StoreDocuments::lookupDocument(1, {result}), .delayMs = delayMs, .headers = {}});
     }
     void servePage(const QString& appleID, FakeStore::Response response) {
         m_store->setResponse(u"/us/app/x/id"_s + appleID, response);
@@ -233,10 +232,8 @@ private slots:
         app->setHasInAppPurchases(false);
         context().save();
         serveLookup(u"14"_s, lookup);
-        FakeStore::Response response = ProductPages::html(page);
-        if (stalls)
-            response.behaviour = FakeStore::Behaviour::Stall;
-        servePage(u"14"_s, response);
+        servePage(u"14"_s, ProductPages::html(page, stalls ? FakeStore::Behaviour::Stall
+                                                           : FakeStore::Behaviour::Normal));
         DetailsFetchQueue::Timing timing = fast();
         timing.scraper.timeout = 1500ms;
         DetailsFetchQueue queue(context(), timing);
@@ -268,10 +265,10 @@ private slots:
             m_store->setResponse(u"/lookup?id=17"_s, FakeStore::htmlError(404));
         } else {
             serveLookup(u"17"_s, QJsonObject{{"version", "2.0"}});
-            FakeStore::Response page = ProductPages::html(ProductPages::samplePage());
-            if (failure == QLatin1String("page"))
-                page.behaviour = FakeStore::Behaviour::Truncate;
-            servePage(u"17"_s, page);
+            servePage(u"17"_s,
+                      ProductPages::html(ProductPages::samplePage(), failure == QLatin1String("page")
+                                                                         ? FakeStore::Behaviour::Truncate
+                                                                         : FakeStore::Behaviour::Normal));
             if (failure == QLatin1String("refused")) {
                 app->setAppStoreURL(FakeStore::refusedOrigin() + u"/us/app/x/id17"_s);
                 context().save();

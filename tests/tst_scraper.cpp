@@ -36,10 +36,8 @@ const QString productPath = QStringLiteral("/us/app/pixel-garden/id1000000001");
 
 // A page whose body never finishes arriving.
 FakeStore::Response stalledPage() {
-    FakeStore::Response stalled =
-        ProductPages::html(ProductPages::page("<p>" + QByteArray(40000, 'x') + "</p>"));
-    stalled.behaviour = FakeStore::Behaviour::Stall;
-    return stalled;
+    return ProductPages::html(ProductPages::page("<p>" + QByteArray(40000, 'x') + "</p>"),
+                              FakeStore::Behaviour::Stall);
 }
 
 enum class Ending { Data, Nothing, Either };
@@ -65,9 +63,8 @@ private:
         return serve(ProductPages::html(ProductPages::page(body, head)));
     }
     QString truncatedPage() {
-        FakeStore::Response truncated = ProductPages::html(ProductPages::page("<p>cut short</p>"));
-        truncated.behaviour = FakeStore::Behaviour::Truncate;
-        return serve(truncated);
+        return serve(
+            ProductPages::html(ProductPages::page("<p>cut short</p>"), FakeStore::Behaviour::Truncate));
     }
     // A page that is known to scrape well, to show that a service still works.
     QString healthyPage() {

@@ -108,11 +108,8 @@ private:
     QString address(const QString& row) const { return row.startsWith(u'=') ? row.mid(1) : image(row); }
     void serve(const QString& file, const QByteArray& type, const QByteArray& body,
                FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
-        FakeStore::Response response;
-        response.contentType = type;
-        response.body = body;
-        response.behaviour = behaviour;
-        m_store.setResponse(u"/images/"_s + file, response);
+        m_store.setResponse(u"/images/"_s + file,
+                            {.contentType = type, .body = body, .behaviour = behaviour, .headers = {}});
     }
 
     AppRef makeApp(const QString& appleID, const QString& name = u"Tiny Tactics"_s) {

@@ -275,16 +275,16 @@ private:
                              StoreDocuments::feedDocument(entries));
     }
     void serveLookup(const QString& appleID, const QJsonObject& result, int delayMs = 0) {
-        FakeStore::Response response;
-        response.body = StoreDocuments::lookupDocument(result.isEmpty() ? 0 : 1,
-                                                       result.isEmpty() ? QJsonArray() : QJsonArray{result});
-        response.delayMs = delayMs;
-        m_store->setResponse(u"/lookup?id="_s + appleID, response);
+        m_store->setResponse(
+            u"/lookup?id="_s + appleID,
+            {.body = StoreDocuments::lookupDocument(result.isEmpty() ? 0 : 1,
+                                                    result.isEmpty() ? QJsonArray() : QJsonArray{result}),
+             .delayMs = delayMs,
+             .headers = {}});
     }
     void servePage(const QString& appleID, FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
-        FakeStore::Response page = ProductPages::html(ProductPages::samplePage());
-        page.behaviour = behaviour;
-        m_store->setResponse(u"/us/app/x/id"_s + appleID, page);
+        m_store->setResponse(u"/us/app/x/id"_s + appleID,
+                             ProductPages::html(ProductPages::samplePage(), behaviour));
     }
     bool lookupAsked() const {
         const QStringList requests = m_store->requests();
