@@ -132,19 +132,17 @@ private slots:
         });
         ConsoleCapture console;
         runOnce(collector);
-        QVERIFY(console.containsInOrder({
-            "🔄 Starting to fetch new apps...",
-            "✅ Fetched 45 apps from iTunes API",
-            "📦 Processing 45 apps in 3 batches of 20",
-            "📦 Processing batch 1/3...",
-            "💾 Saved batch 1 - Total saved: 20",
-            "📦 Processing batch 2/3...",
-            "💾 Saved batch 2 - Total saved: 40",
-            "📦 Processing batch 3/3...",
-            "💾 Saved batch 3 - Total saved: 45",
-            "📋 Adding 45 apps to details queue",
-            "📋 Added 45 apps to queue. Total: 45",
-        }));
+        QVERIFY(console.containsInOrder(QStringList() << "🔄 Starting to fetch new apps..."
+                                                      << "✅ Fetched 45 apps from iTunes API"
+                                                      << "📦 Processing 45 apps in 3 batches of 20"
+                                                      << "📦 Processing batch 1/3..."
+                                                      << "💾 Saved batch 1 - Total saved: 20"
+                                                      << "📦 Processing batch 2/3..."
+                                                      << "💾 Saved batch 2 - Total saved: 40"
+                                                      << "📦 Processing batch 3/3..."
+                                                      << "💾 Saved batch 3 - Total saved: 45"
+                                                      << "📋 Adding 45 apps to details queue"
+                                                      << "📋 Added 45 apps to queue. Total: 45"));
         QCOMPARE(statuses, (QStringList{"Fetching new apps...", "Saving 45 apps to database...",
                                         "✓ Saved 45 new apps, skipped 0 duplicates"}));
         QCOMPARE(storedCount(), 45);

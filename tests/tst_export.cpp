@@ -200,10 +200,9 @@ private slots:
         QCOMPARE(array.at(1).toObject().value(u"hasInAppPurchases"_s), QJsonValue(false));
 
         // Nothing matches: a header alone, an empty array.
-        QCOMPARE(store.exportTo(csvPath, ExportFormat::Csv, u"Books"_s).exported, 0);
-        QCOMPARE(readFile(csvPath), kHeader);
-        QCOMPARE(store.exportTo(jsonPath, ExportFormat::Json, u"Books"_s).exported, 0);
-        QCOMPARE(readFile(jsonPath), "[]\n"_ba);
+        QVERIFY(store.exportTo(csvPath, ExportFormat::Csv, u"Books"_s).exported == 0 &&
+                store.exportTo(jsonPath, ExportFormat::Json, u"Books"_s).exported == 0);
+        QCOMPARE(readFile(csvPath) + readFile(jsonPath), kHeader + "[]\n"_ba);
     }
 
     void filters_exportExactlyWhatTheListMatches_data() {
@@ -240,8 +239,7 @@ private slots:
 
         const QString path = store.dir.filePath(u"apps.csv"_s);
         const AppExporter::Result result = store.exportTo(path, ExportFormat::Csv, category, search);
-        QCOMPARE(result.outcome, Outcome::Written);
-        QCOMPARE(result.exported, expected.size());
+        QVERIFY(result.outcome == Outcome::Written && result.exported == expected.size());
         QCOMPARE(csvAppleIDs(readFile(path)), expected);
 
         AppIndex index(store.context(), AppIndex::Loading::Immediately);
@@ -284,9 +282,8 @@ private slots:
         };
         const AppExporter::Result result =
             AppExporter::run({store.databasePath(), path, format, u"All"_s, {}}, control);
-        QCOMPARE(result.outcome, Outcome::Cancelled);
-        QCOMPARE(batches, 1);
-        QCOMPARE(control.rowsToRead.load(), 3 * AppExporter::kBatchRows);
+        QVERIFY(result.outcome == Outcome::Cancelled && batches == 1 &&
+                control.rowsToRead.load() == 3 * AppExporter::kBatchRows);
         QCOMPARE(entries(target.path()), before);
         if (!existing.isNull())
             QCOMPARE(readFile(path), existing);

@@ -284,13 +284,11 @@ private slots:
         QVERIFY(store.list->rowCount() == 50 && !store.list->isCountKnown());
         QSignalSpy counted(store.index.get(), &AppIndex::countedBeforeReady);
         QVERIFY(counted.wait(10000));
-        QCOMPARE(store.list->filteredCount(), 300);
-        QCOMPARE(store.names().first(), u"App 299"_s);
+        QVERIFY(store.list->filteredCount() == 300 && store.names().first() == u"App 299"_s);
         // So are the category names; their badges come with the index.
         QCOMPARE(store.categoryRows(), (QStringList{"All=0", "Books=0", "Games=0"}));
         store.list->setSelectedCategory(u"Books"_s);
-        QCOMPARE(store.list->filteredCount(), 150);
-        QCOMPARE(store.names().first(), u"App 298"_s);
+        QVERIFY(store.list->filteredCount() == 150 && store.names().first() == u"App 298"_s);
         store.list->setSelectedCategory(AppIndex::allCategories());
         // Changes while the index is read, saved and unsaved, and a search.
         store.context().insert(SampleApps::make(u"new"_s, {u"App new"_s, {}, u"Zebra"_s, 1000}));

@@ -26,16 +26,13 @@ QByteArray oneResult(const QByteArray& resultJson) {
 QStringList summary(const QString& name, const QString& description, const QList<int>& screenshots,
                     const QString& rating, const QString& price, int features, int advisories,
                     const QString& kind) {
-    return {"✅ Fetched details for: " + name,
-            "   Description: " + description,
-            QStringLiteral("   Screenshots: %1").arg(screenshots[0]),
-            QStringLiteral("   iPad Screenshots: %1").arg(screenshots[1]),
-            QStringLiteral("   AppleTV Screenshots: %1").arg(screenshots[2]),
-            "   Rating: " + rating,
-            "   Price: " + price,
-            QStringLiteral("   Features: %1").arg(features),
-            QStringLiteral("   Advisories: %1").arg(advisories),
-            "   Kind: " + kind};
+    return QStringList() << "✅ Fetched details for: " + name << "   Description: " + description
+                         << QStringLiteral("   Screenshots: %1").arg(screenshots[0])
+                         << QStringLiteral("   iPad Screenshots: %1").arg(screenshots[1])
+                         << QStringLiteral("   AppleTV Screenshots: %1").arg(screenshots[2])
+                         << "   Rating: " + rating << "   Price: " + price
+                         << QStringLiteral("   Features: %1").arg(features)
+                         << QStringLiteral("   Advisories: %1").arg(advisories) << "   Kind: " + kind;
 }
 
 } // namespace

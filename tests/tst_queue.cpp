@@ -160,30 +160,20 @@ private slots:
         ConsoleCapture console;
         AsyncTest::run(queue.processApp(app));
         const QStringList lines = console.lines();
-        const QStringList head{u"\n"_s + kRule,
-                               u"🔍 Processing: App 12"_s,
-                               u"   Apple ID: 12"_s,
-                               u"   URL: "_s + app->appStoreURL(),
-                               kRule,
-                               u"📡 Step 1: Fetching from iTunes API..."_s};
+        const QStringList head = QStringList() << u"\n"_s + kRule << u"🔍 Processing: App 12"_s
+                                               << u"   Apple ID: 12"_s << u"   URL: "_s + app->appStoreURL()
+                                               << kRule << u"📡 Step 1: Fetching from iTunes API..."_s;
         QCOMPARE(lines.mid(0, head.size()), head);
-        const QStringList tail{u"  📱 Checking API for screenshots..."_s,
-                               u"    iPhone screenshots: 2"_s,
-                               u"    iPad screenshots: 0"_s,
-                               u"    AppleTV screenshots: 0"_s,
-                               u"  ✅ Got 2 iPhone screenshots from API"_s,
-                               u"  💾 Saved 2 screenshots to app model"_s,
-                               u"\n📊 After iTunes API:"_s,
-                               u"   Screenshots: 2"_s,
-                               u"   Description: true"_s,
-                               u"   Needs WebKit? false"_s,
-                               u"\n✅ FINAL RESULTS for App 12:"_s,
-                               u"   ✓ Details fetched: YES"_s,
-                               u"   ✓ Description: YES (6 chars)"_s,
-                               u"   ✓ Screenshots: 2"_s,
-                               u"   ✓ First screenshot: first.png"_s,
-                               u"   ✓ IAP: false"_s,
-                               kRule + u"\n"_s};
+        const QStringList tail = QStringList()
+                                 << u"  📱 Checking API for screenshots..."_s << u"    iPhone screenshots: 2"_s
+                                 << u"    iPad screenshots: 0"_s << u"    AppleTV screenshots: 0"_s
+                                 << u"  ✅ Got 2 iPhone screenshots from API"_s
+                                 << u"  💾 Saved 2 screenshots to app model"_s << u"\n📊 After iTunes API:"_s
+                                 << u"   Screenshots: 2"_s << u"   Description: true"_s
+                                 << u"   Needs WebKit? false"_s << u"\n✅ FINAL RESULTS for App 12:"_s
+                                 << u"   ✓ Details fetched: YES"_s << u"   ✓ Description: YES (6 chars)"_s
+                                 << u"   ✓ Screenshots: 2"_s << u"   ✓ First screenshot: first.png"_s
+                                 << u"   ✓ IAP: false"_s << kRule + u"\n"_s;
         QCOMPARE(lines.mid(lines.size() - tail.size()), tail);
         QVERIFY(app->rating() == 4.5 && app->ratingCount() == 12);
     }

@@ -91,8 +91,7 @@ private slots:
             QVERIFY(task.isReady() && !runTask(std::move(task), 1s));
         }
         QTest::qWait(200);
-        QCOMPARE(console.lines(), QStringList());
-        QCOMPARE(m_store.requests(), QStringList());
+        QVERIFY(console.lines().isEmpty() && m_store.requests().isEmpty());
     }
 
     void productPage_printsItsTrailInOrder() {
@@ -118,17 +117,16 @@ private slots:
         QVERIFY(debug.open(QIODevice::ReadOnly));
         const QString html = QString::fromUtf8(debug.readAll());
 
-        QStringList expected{"🌐 WebKit scraping: " + url,
-                             "✅ WebKit page loaded",
-                             "⏳ Waiting for page to fully load...",
-                             "📄 Page title: Pixel Garden on the App Store",
-                             "🔗 Current URL: " + url,
-                             "💾 Saved HTML to: /tmp/appstore_page_debug.html",
-                             QStringLiteral("📊 HTML length: %1 chars").arg(UserCharacters::count(html)),
-                             "✅ HTML contains 'In-App Purchases' text",
-                             QStringLiteral("📸 Found %1 occurrences of 'mzstatic.com' in HTML")
-                                 .arg(source.count(QLatin1String("mzstatic.com"))),
-                             "📸 WebKit found 5 screenshots"};
+        QStringList expected = QStringList()
+                               << "🌐 WebKit scraping: " + url << "✅ WebKit page loaded"
+                               << "⏳ Waiting for page to fully load..."
+                               << "📄 Page title: Pixel Garden on the App Store"
+                               << "🔗 Current URL: " + url << "💾 Saved HTML to: /tmp/appstore_page_debug.html"
+                               << QStringLiteral("📊 HTML length: %1 chars").arg(UserCharacters::count(html))
+                               << "✅ HTML contains 'In-App Purchases' text"
+                               << QStringLiteral("📸 Found %1 occurrences of 'mzstatic.com' in HTML")
+                                      .arg(source.count(QLatin1String("mzstatic.com")))
+                               << "📸 WebKit found 5 screenshots";
         for (int index = 0; index < screenshots.size(); ++index)
             expected << QStringLiteral("  [%1] %2").arg(index + 1).arg(screenshots[index]);
         expected << "💰 IAP: true, Items: 4"
@@ -278,8 +276,7 @@ private slots:
         ConsoleCapture console;
         QVERIFY(runTask(service.scrapePage(serve("<p>Marker 7d2f</p>")), 20s));
         QVERIFY(console.contains(QStringLiteral("💾 Saved HTML to: /tmp/appstore_page_debug.html")));
-        QVERIFY(victim.open(QIODevice::ReadOnly));
-        QCOMPARE(victim.readAll(), QByteArray("precious"));
+        QVERIFY(victim.open(QIODevice::ReadOnly) && victim.readAll() == QByteArray("precious"));
         QFile written(path);
         QVERIFY(!QFileInfo(path).isSymLink() && written.open(QIODevice::ReadOnly) &&
                 written.readAll().contains("Marker 7d2f"));
@@ -313,8 +310,7 @@ private slots:
             "</script>",
             "<meta name=\"description\" content=\"nothing read\">");
         const std::optional<WebKitScrapedData> data = runTask(service.scrapePage(url), 20s);
-        QVERIFY(data);
-        QCOMPARE(data->description.value_or(QString()), QStringLiteral("nothing read"));
+        QVERIFY(data && data->description.value_or(QString()) == QStringLiteral("nothing read"));
         QVERIFY(console.contains("🔗 Current URL: " + url));
         QVERIFY(console.pageLines().contains(u"Not allowed to load local resource: file:///etc/passwd"));
     }

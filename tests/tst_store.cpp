@@ -148,8 +148,7 @@ private slots:
         }
         auto container = ModelContainer::open(path);
         const auto apps = container->mainContext().fetch<AppModel>();
-        QCOMPARE(apps.size(), 1);
-        QCOMPARE(apps.first()->hasAppDescription(), variant > 0);
+        QVERIFY(apps.size() == 1 && apps.first()->hasAppDescription() == (variant > 0));
         QCOMPARE(fieldsOf(*apps.first()), fieldsOf(*original));
         QVERIFY(!apps.first()->hasChanges());
     }
@@ -262,9 +261,8 @@ private slots:
         container.reset();
         auto reopened = ModelContainer::open(path);
         const auto apps = reopened->mainContext().fetch<AppModel>(FetchDescriptor::sorted("appleID", true));
-        QCOMPARE(apps.size(), 2);
-        QVERIFY(apps[0]->name() == u"Renamed" && apps[1]->appleID() == u"3");
-        QCOMPARE(apps[1]->appDescription()->size(), 20000);
+        QVERIFY(apps.size() == 2 && apps[0]->name() == u"Renamed" && apps[1]->appleID() == u"3" &&
+                apps[1]->appDescription()->size() == 20000);
     }
 
     void removeAll_deletesWithoutLoading_andSurvivesAFailedSave() {
@@ -281,8 +279,7 @@ private slots:
         QSignalSpy removed(&context, &ModelContext::allRecordsRemoved);
         QCOMPARE(context.removeAll<AppModel>(), 30);
         QCOMPARE(context.count<FavoriteApp>(), 1); // an app's removal leaves its favorite
-        QCOMPARE(context.removeAll<FavoriteFolder>(), 1);
-        QVERIFY(shown->isDeleted() && favorite->isDeleted());
+        QVERIFY(context.removeAll<FavoriteFolder>() == 1 && shown->isDeleted() && favorite->isDeleted());
         QCOMPARE(shown->appleID(), u"4"_s); // still readable where shown
         auto fresh = context.insert(makeApp(u"new"_s));
         QCOMPARE((QList<qint64>{context.count<AppModel>(), context.count<FavoriteApp>(), removed.count()}),

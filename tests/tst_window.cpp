@@ -391,8 +391,7 @@ private slots:
 
         // Typing starts again from fifty rows.
         search(window, u"matc"_s);
-        QCOMPARE(window.appList().rowCount(), 50);
-        QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
+        QVERIFY(window.appList().rowCount() == 50 && window.contentTitle() == u"Apps (120)"_s);
     }
 
     // Once, whatever is selected afterwards, and the category's badge follows;
@@ -559,9 +558,8 @@ private slots:
         const AppRef selected = window.selectedApp();
         QCOMPARE(selected, apps[2]);
         QPointer<AppDetailView> detail = window.detailView();
-        QVERIFY(detail && detail->isVisible());
-        QCOMPARE(detail->app(), selected);
-        QVERIFY(!detailPlaceholder(window)->isVisible());
+        QVERIFY(detail && detail->isVisible() && detail->app() == selected &&
+                !detailPlaceholder(window)->isVisible());
 
         // A collector-like batch of newer apps arrives on top; a save of the
         // selected one changes nothing on the screen but its text.
@@ -637,9 +635,8 @@ private slots:
         QCOMPARE(Kit::menuItems(move), (QStringList{unfiltered + " (checked, off)", "Later"}));
         Kit::choose(move, u"Later"_s);
         QTRY_COMPARE(Kit::folderBadges(*browser), (QStringList{"0", "1"}));
-        QVERIFY(browser->appsList()->emptyState());
-        QCOMPARE(browser->selectedFolder()->name(), unfiltered);
-        QCOMPARE(browser->detailView()->app(), apps[0]);
+        QVERIFY(browser->appsList()->emptyState() && browser->selectedFolder()->name() == unfiltered &&
+                browser->detailView()->app() == apps[0]);
         Kit::clickFolder(*browser, u"Later"_s);
         QVERIFY(browser->appsList()->rows().first()->isSelected());
         menu = Kit::openRowMenu(*browser, 0);
@@ -787,8 +784,7 @@ private slots:
         QCOMPARE(view->thumbnails().size(), AppDetailView::thumbnailLimit);
         QTest::mouseClick(view->thumbnails().at(4), Qt::LeftButton, {}, QPoint(20, 20));
         QPointer<ScreenshotViewerSheet> viewer = view->screenshotViewer();
-        QVERIFY(viewer && viewer->currentIndex() == 4);
-        QCOMPARE(viewer->positionText(), u"5 / 5000"_s);
+        QVERIFY(viewer && viewer->currentIndex() == 4 && viewer->positionText() == u"5 / 5000"_s);
         viewer->close();
         QTRY_VERIFY(!viewer);
         QVERIFY(Kit::shownTexts(view.get()).contains(u"In-App Purchases (5000)"_s));
