@@ -192,8 +192,7 @@ private slots:
     void overlappingRuns_storeEveryAppOnce() {
         serveFeeds(entries(1, 30), entries(20, 30));
         AppCollectorService collector(context(), fast());
-        QCoro::Task<> first = collector.fetchNewApps();
-        QCoro::Task<> second = collector.fetchNewApps();
+        QCoro::Task<> first = collector.fetchNewApps(), second = collector.fetchNewApps();
         AsyncTest::run(std::move(first));
         AsyncTest::run(std::move(second));
         collector.detailsQueue().clearQueue();

@@ -57,8 +57,7 @@ public:
     std::unique_ptr<AppIndex> index;
     std::unique_ptr<AppListModel> list;
     std::unique_ptr<CategoryListModel> categories;
-    std::unique_ptr<QAbstractItemModelTester> listTester;
-    std::unique_ptr<QAbstractItemModelTester> categoryTester;
+    std::unique_ptr<QAbstractItemModelTester> listTester, categoryTester;
 };
 
 // Lets the index apply what the context reported in this turn.
@@ -73,11 +72,7 @@ struct Spies {
         , layout(model, &QAbstractItemModel::layoutChanged) {}
     // Rows inserted, removed, reset or moved.
     qsizetype structural() const { return inserted.size() + removed.size() + reset.size() + layout.size(); }
-    QSignalSpy inserted;
-    QSignalSpy removed;
-    QSignalSpy changed;
-    QSignalSpy reset;
-    QSignalSpy layout;
+    QSignalSpy inserted, removed, changed, reset, layout;
 };
 
 } // namespace

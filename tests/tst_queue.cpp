@@ -340,8 +340,7 @@ private slots:
     // Apps queued by identity are read when their turn comes; one deleted
     // meanwhile is passed over.
     void storedApps_areReadWhenTheirTurnComes() {
-        const AppRef kept = storedApp(u"41"_s);
-        const AppRef gone = storedApp(u"42"_s);
+        const AppRef kept = storedApp(u"41"_s), gone = storedApp(u"42"_s);
         serveLookup(u"41"_s, QJsonObject{{"screenshotUrls", strings({"s"})}});
         const qint64 keptId = kept->persistentId();
         const qint64 goneId = gone->persistentId();

@@ -5,6 +5,7 @@
 #include "ProductPages.h"
 #include "RunTask.h"
 #include "ScraperPage.h"
+#include "TestFiles.h"
 #include "UserCharacters.h"
 #include "WebEngineTestMain.h"
 #include "WebKitNavigationError.h"
@@ -72,8 +73,7 @@ private:
     }
     static void verifyStillWorks(QCoro::Task<std::optional<WebKitScrapedData>> scrape) {
         const std::optional<WebKitScrapedData> data = runTask(std::move(scrape), 20s);
-        QVERIFY(data);
-        QCOMPARE(data->description, std::optional<QString>(QStringLiteral("Still working")));
+        QVERIFY(data && data->description == std::optional<QString>(QStringLiteral("Still working")));
     }
 
 private slots:
@@ -266,20 +266,17 @@ private slots:
     void debugFile_neitherFollowsALinkNorClaimsAFailedWrite() {
         const QString path = WebKitScraperService::debugFilePath;
         QTemporaryDir elsewhere;
-        QFile victim(elsewhere.filePath(QStringLiteral("precious.txt")));
-        QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("precious") == 8);
-        victim.close();
+        const QString victim = elsewhere.filePath(QStringLiteral("precious.txt"));
+        QVERIFY(TestFiles::writeFile(victim, "precious"));
         QFile::remove(path);
-        if (!QFile::link(victim.fileName(), path))
+        if (!QFile::link(victim, path))
             QSKIP("could not plant a link at the debug file's path");
         WebKitScraperService service(fast);
         ConsoleCapture console;
         QVERIFY(runTask(service.scrapePage(serve("<p>Marker 7d2f</p>")), 20s));
         QVERIFY(console.contains(QStringLiteral("💾 Saved HTML to: /tmp/appstore_page_debug.html")));
-        QVERIFY(victim.open(QIODevice::ReadOnly) && victim.readAll() == QByteArray("precious"));
-        QFile written(path);
-        QVERIFY(!QFileInfo(path).isSymLink() && written.open(QIODevice::ReadOnly) &&
-                written.readAll().contains("Marker 7d2f"));
+        QCOMPARE(TestFiles::readFile(victim), QByteArray("precious"));
+        QVERIFY(!QFileInfo(path).isSymLink() && TestFiles::readFile(path).contains("Marker 7d2f"));
 
         QVERIFY(QFile::remove(path) && QDir().mkdir(path));
         const auto removeDirectory = qScopeGuard([&] { QDir().rmdir(path); });

@@ -231,8 +231,7 @@ private slots:
     }
 
     void imageLoader_keepsADiskCacheAndReloadsOnRequest() {
-        const QString cache = m_dir.filePath(u"shared-cache"_s);
-        const QString address = image(u"red.png"_s);
+        const QString cache = m_dir.filePath(u"shared-cache"_s), address = image(u"red.png"_s);
         QObject requester;
         {
             ImageLoader loader(cache);
@@ -353,8 +352,7 @@ private slots:
     // Showing the list is enough for the default folder; the star follows the
     // favorites without a query per paint.
     void appRow_followsTheFavorites() {
-        AppRef first = makeApp(u"5"_s, u"First"_s);
-        AppRef second = makeApp(u"6"_s, u"Second"_s);
+        AppRef first = makeApp(u"5"_s, u"First"_s), second = makeApp(u"6"_s, u"Second"_s);
         context().save();
         ConsoleCapture console;
         AppList list = showList({first, second}, &context());
