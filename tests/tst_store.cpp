@@ -382,7 +382,7 @@ private slots:
 
         const QString migration = u"⚠️ Migration failed, attempting to reset database: "_s;
         if (outcome != "opened")
-            QVERIFY2(lines.value(0).startsWith(migration) && lines[0].size() > migration.size(),
+            QVERIFY2(lines.value(0).startsWith(migration) && lines[0].size() > migration.size() + 1,
                      qPrintable(lines.join(u'\n')));
         if (outcome == "fatal") {
             QVERIFY(!container && lines.size() == 1 && console.fatalLines().size() == 1);
