@@ -275,10 +275,7 @@ private slots:
 
         AppExporter::Control control;
         qint64 batches = 0;
-        control.batchDone = [&](qint64) {
-            ++batches;
-            control.cancelled.store(true);
-        };
+        control.batchDone = [&](qint64) { ++batches, control.cancelled.store(true); };
         const AppExporter::Result result =
             AppExporter::run({store.databasePath(), path, format, u"All"_s, {}}, control);
         QVERIFY(result.outcome == Outcome::Cancelled && batches == 1 &&
