@@ -132,19 +132,17 @@ private slots:
         });
         ConsoleCapture console;
         runOnce(collector);
-        QVERIFY(console.containsInOrder({
-            "🔄 Starting to fetch new apps...",
-            "✅ Fetched 45 apps from iTunes API",
-            "📦 Processing 45 apps in 3 batches of 20",
-            "📦 Processing batch 1/3...",
-            "💾 Saved batch 1 - Total saved: 20",
-            "📦 Processing batch 2/3...",
-            "💾 Saved batch 2 - Total saved: 40",
-            "📦 Processing batch 3/3...",
-            "💾 Saved batch 3 - Total saved: 45",
-            "📋 Adding 45 apps to details queue",
-            "📋 Added 45 apps to queue. Total: 45",
-        }));
+        QVERIFY(console.containsInOrder(QStringList() << "🔄 Starting to fetch new apps..."
+                                                      << "✅ Fetched 45 apps from iTunes API"
+                                                      << "📦 Processing 45 apps in 3 batches of 20"
+                                                      << "📦 Processing batch 1/3..."
+                                                      << "💾 Saved batch 1 - Total saved: 20"
+                                                      << "📦 Processing batch 2/3..."
+                                                      << "💾 Saved batch 2 - Total saved: 40"
+                                                      << "📦 Processing batch 3/3..."
+                                                      << "💾 Saved batch 3 - Total saved: 45"
+                                                      << "📋 Adding 45 apps to details queue"
+                                                      << "📋 Added 45 apps to queue. Total: 45"));
         QCOMPARE(statuses, (QStringList{"Fetching new apps...", "Saving 45 apps to database...",
                                         "✓ Saved 45 new apps, skipped 0 duplicates"}));
         QCOMPARE(storedCount(), 45);
@@ -182,8 +180,7 @@ private slots:
             {u"💾 Saved batch 1 - Total saved: 20"_s, u"📦 Processing batch 2/3..."_s,
              u"📋 Adding 20 apps to details queue"_s, u"📋 Added 20 apps to queue. Total: 20"_s, errors[0]}));
         QVERIFY(!console.contains(u"📦 Processing batch 3/3..."_s));
-        QCOMPARE(queued, ids(1, 20));
-        QCOMPARE(storedCount(), 20);
+        QVERIFY(queued == ids(1, 20) && storedCount() == 20);
         QVERIFY(!collector.lastFetchDate() && !settings().contains(u"lastFetchDate"_s));
         QTRY_COMPARE(notified(), QStringList{u"20 new apps have been added to your collection"_s});
         // The failed batch waits in the context for the next save.
@@ -195,8 +192,7 @@ private slots:
     void overlappingRuns_storeEveryAppOnce() {
         serveFeeds(entries(1, 30), entries(20, 30));
         AppCollectorService collector(context(), fast());
-        QCoro::Task<> first = collector.fetchNewApps();
-        QCoro::Task<> second = collector.fetchNewApps();
+        QCoro::Task<> first = collector.fetchNewApps(), second = collector.fetchNewApps();
         AsyncTest::run(std::move(first));
         AsyncTest::run(std::move(second));
         collector.detailsQueue().clearQueue();
@@ -285,12 +281,10 @@ private slots:
 
         // Started again: a run at once, not left to the timer, and a fresh timer.
         collector.startCollecting();
-        QVERIFY(collector.timer() && collector.timer()->isActive());
-        QCOMPARE(collector.timer()->interval(), 400);
+        QVERIFY(collector.timer() && collector.timer()->isActive() && collector.timer()->interval() == 400);
         QSignalSpy fired(collector.timer(), &QTimer::timeout);
         QTRY_COMPARE(runs(), stopped + 1);
-        QCOMPARE(fired.size(), 0);
-        QVERIFY(!timer); // the old one is gone
+        QVERIFY(fired.size() == 0 && !timer); // the old one is gone
         QTRY_COMPARE_WITH_TIMEOUT(runs(), stopped + 2, 3000);
         QCOMPARE(fired.size(), 1);
         collector.stopCollecting();
@@ -327,13 +321,12 @@ private slots:
     void collectorDestroyedMidRun_endsQuietly() {
         QFETCH(int, destroyAfterMs);
         QFETCH(int, firstFeedEntries);
-        for (const QString& kind : kFeeds) {
-            FakeStore::Response slow;
-            slow.body = StoreDocuments::feedDocument(kind == kFeeds[0] ? entries(1, firstFeedEntries)
-                                                                       : entries(100000, 3));
-            slow.delayMs = firstFeedEntries > 3 ? 0 : 200;
-            m_store->setResponse(feedPath(kind), slow);
-        }
+        for (const QString& kind : kFeeds)
+            m_store->setResponse(feedPath(kind),
+                                 {.body = StoreDocuments::feedDocument(
+                                      kind == kFeeds[0] ? entries(1, firstFeedEntries) : entries(100000, 3)),
+                                  .delayMs = firstFeedEntries > 3 ? 0 : 200,
+                                  .headers = {}});
         FakeStore::Response slowLookup = FakeStore::htmlError(404);
         slowLookup.delayMs = 300;
         for (const QString& id : ids(1, 3))

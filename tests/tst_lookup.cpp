@@ -26,16 +26,13 @@ QByteArray oneResult(const QByteArray& resultJson) {
 QStringList summary(const QString& name, const QString& description, const QList<int>& screenshots,
                     const QString& rating, const QString& price, int features, int advisories,
                     const QString& kind) {
-    return {"✅ Fetched details for: " + name,
-            "   Description: " + description,
-            QStringLiteral("   Screenshots: %1").arg(screenshots[0]),
-            QStringLiteral("   iPad Screenshots: %1").arg(screenshots[1]),
-            QStringLiteral("   AppleTV Screenshots: %1").arg(screenshots[2]),
-            "   Rating: " + rating,
-            "   Price: " + price,
-            QStringLiteral("   Features: %1").arg(features),
-            QStringLiteral("   Advisories: %1").arg(advisories),
-            "   Kind: " + kind};
+    return QStringList() << "✅ Fetched details for: " + name << "   Description: " + description
+                         << QStringLiteral("   Screenshots: %1").arg(screenshots[0])
+                         << QStringLiteral("   iPad Screenshots: %1").arg(screenshots[1])
+                         << QStringLiteral("   AppleTV Screenshots: %1").arg(screenshots[2])
+                         << "   Rating: " + rating << "   Price: " + price
+                         << QStringLiteral("   Features: %1").arg(features)
+                         << QStringLiteral("   Advisories: %1").arg(advisories) << "   Kind: " + kind;
 }
 
 } // namespace
@@ -113,10 +110,7 @@ private slots:
         QTest::addColumn<QStringList>("lines"); // after the first
         QTest::addColumn<QString>("thrown");    // empty: no details, nothing thrown
         const auto answer = [](const QByteArray& body, int status) {
-            FakeStore::Response response;
-            response.body = body;
-            response.status = status;
-            return response;
+            return FakeStore::Response{.status = status, .body = body, .headers = {}};
         };
         const QStringList none{"📊 Lookup HTTP Status: 200", "⚠️ No results found for app ID: 77"};
         QTest::newRow("count 3, empty list")
@@ -139,14 +133,16 @@ private slots:
                                 << QStringList{QStringLiteral("📊 Lookup HTTP Status: %1").arg(status),
                                                QStringLiteral("❌ Error fetching app details: ") + error}
                                 << QString::fromUtf8(error);
-        FakeStore::Response stalled = answer(oneResult("{}"), 200);
-        stalled.behaviour = FakeStore::Behaviour::Stall;
+        const FakeStore::Response stalled{
+            .body = oneResult("{}"), .behaviour = FakeStore::Behaviour::Stall, .headers = {}};
         const QString timeout = QStringLiteral("Transfer timed out: nothing received for 1 s");
         QTest::newRow("stalled body")
             << stalled << QString() << QStringList{"❌ Error fetching app details: " + timeout} << timeout;
-        FakeStore::Response trickled = stalled;
-        trickled.behaviour = FakeStore::Behaviour::Trickle;
-        trickled.trickleIntervalMs = 250; // its 32 bytes would take 8 s
+        // Its 32 bytes would take 8 s.
+        const FakeStore::Response trickled{.body = stalled.body,
+                                           .behaviour = FakeStore::Behaviour::Trickle,
+                                           .trickleIntervalMs = 250,
+                                           .headers = {}};
         const QString deadline = QStringLiteral("Transfer timed out: no whole response within 2 s");
         QTest::newRow("trickled body")
             << trickled << QString() << QStringList{"❌ Error fetching app details: " + deadline} << deadline;

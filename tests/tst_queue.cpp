@@ -58,10 +58,9 @@ private:
     }
 
     void serveLookup(const QString& appleID, const QJsonObject& result, int delayMs = 0) {
-        FakeStore::Response response;
-        response.body = StoreDocuments::lookupDocument(1, {result});
-        response.delayMs = delayMs;
-        m_store->setResponse(u"/lookup?id="_s + appleID, response);
+        m_store->setResponse(
+            u"/lookup?id="_s + appleID,
+            {.body = StoreDocuments::lookupDocument(1, {result}), .delayMs = delayMs, .headers = {}});
     }
     void servePage(const QString& appleID, FakeStore::Response response) {
         m_store->setResponse(u"/us/app/x/id"_s + appleID, response);
@@ -144,8 +143,7 @@ private slots:
         AsyncTest::run(queue.processApp(app));
         QCOMPARE(app->screenshotURLs(), std::optional<QStringList>(expected));
         QVERIFY(console.containsInOrder({line, u"   Needs WebKit? false"_s}));
-        QVERIFY(!app->rating() && !app->appVersion());
-        QCOMPARE(app->appDescription(), std::optional(u"Kept"_s));
+        QVERIFY(!app->rating() && !app->appVersion() && app->appDescription() == u"Kept"_s);
         QCOMPARE(app->appSize(),
                  std::optional(QLocale().formattedDataSize(2500000, 1, QLocale::DataSizeSIFormat)));
     }
@@ -162,30 +160,20 @@ private slots:
         ConsoleCapture console;
         AsyncTest::run(queue.processApp(app));
         const QStringList lines = console.lines();
-        const QStringList head{u"\n"_s + kRule,
-                               u"🔍 Processing: App 12"_s,
-                               u"   Apple ID: 12"_s,
-                               u"   URL: "_s + app->appStoreURL(),
-                               kRule,
-                               u"📡 Step 1: Fetching from iTunes API..."_s};
+        const QStringList head = QStringList() << u"\n"_s + kRule << u"🔍 Processing: App 12"_s
+                                               << u"   Apple ID: 12"_s << u"   URL: "_s + app->appStoreURL()
+                                               << kRule << u"📡 Step 1: Fetching from iTunes API..."_s;
         QCOMPARE(lines.mid(0, head.size()), head);
-        const QStringList tail{u"  📱 Checking API for screenshots..."_s,
-                               u"    iPhone screenshots: 2"_s,
-                               u"    iPad screenshots: 0"_s,
-                               u"    AppleTV screenshots: 0"_s,
-                               u"  ✅ Got 2 iPhone screenshots from API"_s,
-                               u"  💾 Saved 2 screenshots to app model"_s,
-                               u"\n📊 After iTunes API:"_s,
-                               u"   Screenshots: 2"_s,
-                               u"   Description: true"_s,
-                               u"   Needs WebKit? false"_s,
-                               u"\n✅ FINAL RESULTS for App 12:"_s,
-                               u"   ✓ Details fetched: YES"_s,
-                               u"   ✓ Description: YES (6 chars)"_s,
-                               u"   ✓ Screenshots: 2"_s,
-                               u"   ✓ First screenshot: first.png"_s,
-                               u"   ✓ IAP: false"_s,
-                               kRule + u"\n"_s};
+        const QStringList tail = QStringList()
+                                 << u"  📱 Checking API for screenshots..."_s << u"    iPhone screenshots: 2"_s
+                                 << u"    iPad screenshots: 0"_s << u"    AppleTV screenshots: 0"_s
+                                 << u"  ✅ Got 2 iPhone screenshots from API"_s
+                                 << u"  💾 Saved 2 screenshots to app model"_s << u"\n📊 After iTunes API:"_s
+                                 << u"   Screenshots: 2"_s << u"   Description: true"_s
+                                 << u"   Needs WebKit? false"_s << u"\n✅ FINAL RESULTS for App 12:"_s
+                                 << u"   ✓ Details fetched: YES"_s << u"   ✓ Description: YES (6 chars)"_s
+                                 << u"   ✓ Screenshots: 2"_s << u"   ✓ First screenshot: first.png"_s
+                                 << u"   ✓ IAP: false"_s << kRule + u"\n"_s;
         QCOMPARE(lines.mid(lines.size() - tail.size()), tail);
         QVERIFY(app->rating() == 4.5 && app->ratingCount() == 12);
     }
@@ -234,10 +222,8 @@ private slots:
         app->setHasInAppPurchases(false);
         context().save();
         serveLookup(u"14"_s, lookup);
-        FakeStore::Response response = ProductPages::html(page);
-        if (stalls)
-            response.behaviour = FakeStore::Behaviour::Stall;
-        servePage(u"14"_s, response);
+        servePage(u"14"_s, ProductPages::html(page, stalls ? FakeStore::Behaviour::Stall
+                                                           : FakeStore::Behaviour::Normal));
         DetailsFetchQueue::Timing timing = fast();
         timing.scraper.timeout = 1500ms;
         DetailsFetchQueue queue(context(), timing);
@@ -269,10 +255,10 @@ private slots:
             m_store->setResponse(u"/lookup?id=17"_s, FakeStore::htmlError(404));
         } else {
             serveLookup(u"17"_s, QJsonObject{{"version", "2.0"}});
-            FakeStore::Response page = ProductPages::html(ProductPages::samplePage());
-            if (failure == QLatin1String("page"))
-                page.behaviour = FakeStore::Behaviour::Truncate;
-            servePage(u"17"_s, page);
+            servePage(u"17"_s,
+                      ProductPages::html(ProductPages::samplePage(), failure == QLatin1String("page")
+                                                                         ? FakeStore::Behaviour::Truncate
+                                                                         : FakeStore::Behaviour::Normal));
             if (failure == QLatin1String("refused")) {
                 app->setAppStoreURL(FakeStore::refusedOrigin() + u"/us/app/x/id17"_s);
                 context().save();
@@ -309,16 +295,13 @@ private slots:
         for (int i = 0; i < ids.size(); ++i)
             waiting.append(WaitingApp{nullptr, i + 1, ids[i]});
         QCOMPARE(waiting.appleIDs(), ids);
-        QCOMPARE(waiting.count(u"123"_s), 2);
-        QCOMPARE(waiting.count(u"0123"_s), 1);
-        QCOMPARE(waiting.count(u"0"_s), 0);
+        QCOMPARE((QList<qsizetype>{waiting.count(u"123"_s), waiting.count(u"0123"_s), waiting.count(u"0"_s)}),
+                 (QList<qsizetype>{2, 1, 0}));
         for (int i = 0; i < ids.size(); ++i) {
             const WaitingApp app = waiting.takeFirst();
-            QCOMPARE(app.appleID, ids[i]);
-            QCOMPARE(app.persistentId, i + 1);
+            QVERIFY(app.appleID == ids[i] && app.persistentId == i + 1);
         }
-        QVERIFY(waiting.isEmpty());
-        QCOMPARE(waiting.count(u"id-7"_s), 0);
+        QVERIFY(waiting.isEmpty() && waiting.count(u"id-7"_s) == 0);
     }
 
     // Apps already waiting are skipped; apps added while it works are taken on;
@@ -357,8 +340,7 @@ private slots:
     // Apps queued by identity are read when their turn comes; one deleted
     // meanwhile is passed over.
     void storedApps_areReadWhenTheirTurnComes() {
-        const AppRef kept = storedApp(u"41"_s);
-        const AppRef gone = storedApp(u"42"_s);
+        const AppRef kept = storedApp(u"41"_s), gone = storedApp(u"42"_s);
         serveLookup(u"41"_s, QJsonObject{{"screenshotUrls", strings({"s"})}});
         const qint64 keptId = kept->persistentId();
         const qint64 goneId = gone->persistentId();

@@ -18,8 +18,7 @@ namespace {
 
 struct Scrape {
     std::optional<WebKitScrapedData> data;
-    QStringList console;
-    QStringList page;
+    QStringList console, page;
 };
 
 QByteArray gallery(const QStringList& sources) {
@@ -176,8 +175,7 @@ private slots:
 
         // Six screenshots in two sizes each, met in mixed order; one address
         // twice; one identifier in capitals (a different identifier); one without.
-        QStringList twelve;
-        QStringList firstMet;
+        QStringList twelve, firstMet;
         for (int shot : {5, 3, 1, 4, 0, 2}) {
             const QString big = imageAddress("PurpleSource", 30 + shot, "1290x2796");
             const QString medium = imageAddress("PurpleSource", 30 + shot, "1242x2688");
@@ -288,8 +286,7 @@ private slots:
         QFETCH(QStringList, items);
         QFETCH(QStringList, pageLines);
         const Scrape result = scrape(body);
-        QVERIFY(result.data);
-        QCOMPARE(result.data->hasInAppPurchases, hasIAP);
+        QVERIFY(result.data && result.data->hasInAppPurchases == hasIAP);
         QCOMPARE(result.data->inAppPurchaseInfo,
                  hasIAP ? std::optional<QString>(QStringLiteral("Offers In-App Purchases")) : std::nullopt);
         QStringList found;
@@ -353,8 +350,7 @@ private slots:
         QFETCH(std::optional<QString>, expected);
         QFETCH(QStringList, lines);
         const Scrape result = scrape(body, head);
-        QVERIFY(result.data);
-        QCOMPARE(result.data->description, expected);
+        QVERIFY(result.data && result.data->description == expected);
         QCOMPARE(result.console.filter(QRegularExpression("^(📝|❌ Error)")), lines);
     }
 

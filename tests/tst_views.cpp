@@ -108,11 +108,8 @@ private:
     QString address(const QString& row) const { return row.startsWith(u'=') ? row.mid(1) : image(row); }
     void serve(const QString& file, const QByteArray& type, const QByteArray& body,
                FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
-        FakeStore::Response response;
-        response.contentType = type;
-        response.body = body;
-        response.behaviour = behaviour;
-        m_store.setResponse(u"/images/"_s + file, response);
+        m_store.setResponse(u"/images/"_s + file,
+                            {.contentType = type, .body = body, .behaviour = behaviour, .headers = {}});
     }
 
     AppRef makeApp(const QString& appleID, const QString& name = u"Tiny Tactics"_s) {
@@ -234,8 +231,7 @@ private slots:
     }
 
     void imageLoader_keepsADiskCacheAndReloadsOnRequest() {
-        const QString cache = m_dir.filePath(u"shared-cache"_s);
-        const QString address = image(u"red.png"_s);
+        const QString cache = m_dir.filePath(u"shared-cache"_s), address = image(u"red.png"_s);
         QObject requester;
         {
             ImageLoader loader(cache);
@@ -320,11 +316,11 @@ private slots:
             {u"screenshots"_s, screenshotText}, {u"fullDetails"_s, enriched ? u"Full details"_s : QString()}};
         for (const auto& [role, text] : shown)
             QCOMPARE(row.value(role).text, text);
-        QCOMPARE(row.value(u"name"_s).font.bold(), !enriched);
-        QCOMPARE(row.contains(u"unviewed"_s), !enriched);
-        QCOMPARE(row.contains(u"fetched"_s), enriched);
-        QCOMPARE(row.contains(u"purchases"_s), purchases == true);
-        QVERIFY(!row.contains(u"favorite"_s));
+        // A bold name and the marks: unviewed, fetched, purchases, favorite.
+        QCOMPARE((QList<bool>{row.value(u"name"_s).font.bold(), row.contains(u"unviewed"_s),
+                              row.contains(u"fetched"_s), row.contains(u"purchases"_s),
+                              row.contains(u"favorite"_s)}),
+                 (QList<bool>{!enriched, !enriched, enriched, purchases == true, false}));
     }
 
     // Any icon address that does not give an image leaves the grey placeholder.
@@ -356,8 +352,7 @@ private slots:
     // Showing the list is enough for the default folder; the star follows the
     // favorites without a query per paint.
     void appRow_followsTheFavorites() {
-        AppRef first = makeApp(u"5"_s, u"First"_s);
-        AppRef second = makeApp(u"6"_s, u"Second"_s);
+        AppRef first = makeApp(u"5"_s, u"First"_s), second = makeApp(u"6"_s, u"Second"_s);
         context().save();
         ConsoleCapture console;
         AppList list = showList({first, second}, &context());
@@ -411,8 +406,7 @@ private slots:
         QVERIFY(!sheet->createButton()->isEnabled());
         emit sheet->createButton()->clicked();
         type(sheet->nameField(), typed);
-        QCOMPARE(sheet->createButton()->isEnabled(), !taken);
-        QCOMPARE(sheet->takenNotice()->isVisible(), taken);
+        QVERIFY(sheet->createButton()->isEnabled() == !taken && sheet->takenNotice()->isVisible() == taken);
         QTest::keyClick(sheet->nameField(), Qt::Key_Return); // does nothing of its own
         if (taken)
             emit sheet->createButton()->clicked(); // nor does a click on a taken name
@@ -421,12 +415,10 @@ private slots:
         // The name is taken and freed as folders come and go elsewhere.
         if (!taken)
             service.createFolder(typed);
-        QTRY_VERIFY(!sheet->createButton()->isEnabled());
-        QVERIFY(sheet->takenNotice()->isVisible());
+        QTRY_VERIFY(!sheet->createButton()->isEnabled() && sheet->takenNotice()->isVisible());
         for (const auto& twin : context().fetch<FavoriteFolder>(FetchDescriptor::equal("name", typed)))
             service.deleteFolder(*twin);
-        QTRY_VERIFY(sheet->createButton()->isEnabled());
-        QVERIFY(!sheet->takenNotice()->isVisible());
+        QTRY_VERIFY(sheet->createButton()->isEnabled() && !sheet->takenNotice()->isVisible());
 
         click(create ? sheet->createButton() : sheet->cancelButton());
         QTRY_VERIFY(!sheet);
@@ -465,8 +457,7 @@ private slots:
         const QStringList entries = pickerEntries(sheet->folderPicker()); // the long name elided
         QCOMPARE(entries.mid(0, 2), (QStringList{unfiltered, u"Games"_s}));
         QVERIFY(entries.size() == 3 && entries[2].startsWith(u"LLL"_s) && entries[2].size() < 1000);
-        QCOMPARE(sheet->folderPicker()->currentText(), unfiltered);
-        QVERIFY(sheet->addButton()->isEnabled());
+        QVERIFY(sheet->folderPicker()->currentText() == unfiltered && sheet->addButton()->isEnabled());
         sheet->folderPicker()->showPopup();
         QVERIFY(sheet->folderPicker()->view()->window()->width() <= sheet->width());
         sheet->folderPicker()->hidePopup();
@@ -489,8 +480,8 @@ private slots:
             context().insert(FolderRef::create(unfiltered, order));
         FavoritesService service(context());
         QPointer<AddToFavoritesSheet> sheet = openAddSheet(service, makeApp(u"12"_s));
-        QCOMPARE(sheet->folderPicker()->currentText(), unfiltered);
-        QCOMPARE(sheet->selectedFolder()->sortOrder(), 1);
+        QVERIFY(sheet->folderPicker()->currentText() == unfiltered &&
+                sheet->selectedFolder()->sortOrder() == 1);
         sheet->close();
 
         // Without one, nothing is chosen and nothing can be added.
@@ -519,8 +510,8 @@ private slots:
         QTRY_VERIFY(!newFolder);
         QTRY_COMPARE(pickerEntries(sheet->folderPicker()),
                      (QStringList{unfiltered, u"Games"_s, u"  Later  "_s}));
-        QCOMPARE(sheet->folderPicker()->currentText(), u"Games"_s);
-        QCOMPARE(sheet->comment(), u"half typed"_s);
+        QCOMPARE((QStringList{sheet->folderPicker()->currentText(), sheet->comment()}),
+                 (QStringList{u"Games"_s, u"half typed"_s}));
 
         // Renamed and deleted elsewhere.
         auto games = sheet->selectedFolder();
@@ -528,8 +519,7 @@ private slots:
         QTRY_COMPARE(sheet->folderPicker()->currentText(), u"Board games"_s);
         service.deleteFolder(*games);
         QTRY_COMPARE(sheet->folderPicker()->count(), 2);
-        QCOMPARE(sheet->folderPicker()->currentIndex(), -1);
-        QVERIFY(!sheet->addButton()->isEnabled());
+        QVERIFY(sheet->folderPicker()->currentIndex() == -1 && !sheet->addButton()->isEnabled());
         emit sheet->addButton()->clicked(); // cannot add without a folder
         QVERIFY(sheet->isVisible() && !service.isFavorite(u"15"_s));
 
@@ -547,30 +537,23 @@ private slots:
         service.moveToFolder(u"15"_s, unfiltered);
         QTRY_COMPARE(sheet->alreadyFavoriteNotice()->text(), u"Already in “Unfiltered”"_s);
         service.removeFromFavorites(u"15"_s);
-        QTRY_VERIFY(sheet->addButton()->isEnabled());
-        QVERIFY(!sheet->alreadyFavoriteNotice()->isVisible());
+        QTRY_VERIFY(sheet->addButton()->isEnabled() && !sheet->alreadyFavoriteNotice()->isVisible());
         sheet->close();
     }
 
     void viewer_opensAtTheClickedScreenshotAndMoves_data() {
         QTest::addColumn<int>("clicked");   // -1: an address not in the list
         QTest::addColumn<QString>("moves"); // after zooming in: > next, < previous, N showNext()
-        QTest::addColumn<QString>("position");
-        QTest::addColumn<QString>("zoom");
-        QTest::addColumn<bool>("previous");
-        QTest::addColumn<bool>("next");
-        QTest::newRow("unknown address") << -1 << QString() << u"1 / 5"_s << u"200%"_s << false << true;
-        QTest::newRow("next resets the zoom") << 0 << u">"_s << u"2 / 5"_s << u"100%"_s << true << true;
-        QTest::newRow("no wrapping round") << 4 << u"N"_s << u"5 / 5"_s << u"200%"_s << true << false;
-        QTest::newRow("previous") << 2 << u"<"_s << u"2 / 5"_s << u"100%"_s << true << true;
+        QTest::addColumn<QString>("shown"); // position, zoom, the buttons enabled (< previous, > next)
+        QTest::newRow("unknown address") << -1 << QString() << u"1 / 5, 200%, >"_s;
+        QTest::newRow("next resets the zoom") << 0 << u">"_s << u"2 / 5, 100%, <>"_s;
+        QTest::newRow("no wrapping round") << 4 << u"N"_s << u"5 / 5, 200%, <"_s;
+        QTest::newRow("previous") << 2 << u"<"_s << u"2 / 5, 100%, <>"_s;
     }
     void viewer_opensAtTheClickedScreenshotAndMoves() {
         QFETCH(int, clicked);
         QFETCH(QString, moves);
-        QFETCH(QString, position);
-        QFETCH(QString, zoom);
-        QFETCH(bool, previous);
-        QFETCH(bool, next);
+        QFETCH(QString, shown);
         QPointer<ScreenshotViewerSheet> sheet = openViewer(shots(5), clicked);
         QCOMPARE(sheet->zoomLabel()->text(), u"100%"_s);
         click(sheet->zoomInButton(), 4);
@@ -580,13 +563,13 @@ private slots:
             else
                 click(move == u'>' ? sheet->nextButton() : sheet->previousButton());
         }
-        QCOMPARE(sheet->positionLabel()->text(), position);
-        QCOMPARE(sheet->zoomLabel()->text(), zoom);
-        QCOMPARE(sheet->previousButton()->isEnabled(), previous);
-        QCOMPARE(sheet->nextButton()->isEnabled(), next);
+        QCOMPARE(u"%1, %2, %3%4"_s.arg(sheet->positionLabel()->text(), sheet->zoomLabel()->text(),
+                                       sheet->previousButton()->isEnabled() ? u"<"_s : QString(),
+                                       sheet->nextButton()->isEnabled() ? u">"_s : QString()),
+                 shown);
         QTRY_COMPARE(sheet->screen(), Screen::Image);
         QCOMPARE(sheet->imageView()->image().pixelColor(0, 0),
-                 shotColor(position.section(u' ', 0, 0).toInt() - 1));
+                 shotColor(shown.section(u' ', 0, 0).toInt() - 1));
         QTest::mouseDClick(sheet->imageView(), Qt::LeftButton, {}, QPoint(5, 5)); // closes it
         QTRY_VERIFY(!sheet);
     }
@@ -693,11 +676,10 @@ private slots:
         QCOMPARE(sheet->loadingTimeout(), screen == Screen::Timeout);
         if (screen == Screen::Image) { // the time-out does not replace it later
             QTest::qWait(400);
-            QCOMPARE(sheet->screen(), Screen::Image);
-            QVERIFY(!sheet->loadingTimeout());
+            QVERIFY(sheet->screen() == Screen::Image && !sheet->loadingTimeout());
         } else if (screen == Screen::Timeout) {
-            QVERIFY(WindowTestKit::shownTexts(sheet).contains(u"Loading Timeout"_s));
-            QVERIFY(sheet->timeoutTryAgainButton()->isVisible() && sheet->timeoutCloseButton()->isVisible());
+            QVERIFY(WindowTestKit::shownTexts(sheet).contains(u"Loading Timeout"_s) &&
+                    sheet->timeoutTryAgainButton()->isVisible() && sheet->timeoutCloseButton()->isVisible());
         } else if (screen == Screen::Failure) {
             QVERIFY(sheet->failureTryAgainButton()->isVisible());
         }
@@ -725,16 +707,15 @@ private slots:
         click(sheet->zoomInButton(), 3);
         click(sheet->failureTryAgainButton());
         QTRY_COMPARE(sheet->screen(), Screen::Image);
-        QCOMPARE(sheet->zoomLabel()->text(), u"175%"_s);
-        QCOMPARE(sheet->positionLabel()->text(), u"1 / 2"_s);
+        QCOMPARE((QStringList{sheet->zoomLabel()->text(), sheet->positionLabel()->text()}),
+                 (QStringList{u"175%"_s, u"1 / 2"_s}));
 
         click(sheet->nextButton());
         QTRY_COMPARE(sheet->screen(), Screen::Timeout);
         const qsizetype before = m_store.requests().size();
         click(sheet->timeoutTryAgainButton());
-        QVERIFY(!sheet->loadingTimeout());
-        QCOMPARE(sheet->screen(), Screen::Loading);
-        QCOMPARE(sheet->positionLabel()->text(), u"2 / 2"_s);
+        QVERIFY(!sheet->loadingTimeout() && sheet->screen() == Screen::Loading &&
+                sheet->positionLabel()->text() == u"2 / 2"_s);
         QTRY_VERIFY(m_store.requests().size() > before);
         QTRY_COMPARE(sheet->screen(), Screen::Timeout);
         click(sheet->previousButton());

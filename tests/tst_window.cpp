@@ -159,13 +159,11 @@ QStringList laidOutTexts(QWidget* root) {
     QStringList texts = device.texts;
     const QList<QWidget*> widgets = root->findChildren<QWidget*>() << root;
     for (QWidget* widget : widgets) {
-        texts.append(widget->toolTip());
-        if (const auto* label = qobject_cast<QLabel*>(widget))
-            texts.append(label->text());
-        if (const auto* label = qobject_cast<ElidedLabel*>(widget))
-            texts.append(label->text());
-        if (const auto* label = qobject_cast<ClampedTextLabel*>(widget))
-            texts.append(label->text());
+        const auto* label = qobject_cast<QLabel*>(widget);
+        const auto* elided = qobject_cast<ElidedLabel*>(widget);
+        const auto* clamped = qobject_cast<ClampedTextLabel*>(widget);
+        texts << widget->toolTip() << (label ? label->text() : QString())
+              << (elided ? elided->text() : QString()) << (clamped ? clamped->text() : QString());
         if (const auto* picker = qobject_cast<QComboBox*>(widget))
             for (int i = 0; i < picker->count(); ++i)
                 texts << picker->itemText(i) << picker->itemData(i, Qt::ToolTipRole).toString();
@@ -275,16 +273,16 @@ private:
                              StoreDocuments::feedDocument(entries));
     }
     void serveLookup(const QString& appleID, const QJsonObject& result, int delayMs = 0) {
-        FakeStore::Response response;
-        response.body = StoreDocuments::lookupDocument(result.isEmpty() ? 0 : 1,
-                                                       result.isEmpty() ? QJsonArray() : QJsonArray{result});
-        response.delayMs = delayMs;
-        m_store->setResponse(u"/lookup?id="_s + appleID, response);
+        m_store->setResponse(
+            u"/lookup?id="_s + appleID,
+            {.body = StoreDocuments::lookupDocument(result.isEmpty() ? 0 : 1,
+                                                    result.isEmpty() ? QJsonArray() : QJsonArray{result}),
+             .delayMs = delayMs,
+             .headers = {}});
     }
     void servePage(const QString& appleID, FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
-        FakeStore::Response page = ProductPages::html(ProductPages::samplePage());
-        page.behaviour = behaviour;
-        m_store->setResponse(u"/us/app/x/id"_s + appleID, page);
+        m_store->setResponse(u"/us/app/x/id"_s + appleID,
+                             ProductPages::html(ProductPages::samplePage(), behaviour));
     }
     bool lookupAsked() const {
         const QStringList requests = m_store->requests();
@@ -364,8 +362,7 @@ private slots:
         // From the search field the arrows reach the list; they stop at the
         // last app, for the load-more row is not an app.
         QTest::keyClick(window.searchField(), Qt::Key_Down);
-        QCOMPARE(window.selectedApp()->name(), u"Other 29"_s);
-        QVERIFY(window.searchField()->hasFocus());
+        QVERIFY(window.selectedApp()->name() == u"Other 29"_s && window.searchField()->hasFocus());
         window.appListView()->setFocus();
         for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down, Qt::Key_PageDown}) {
             QTest::keyClick(window.appListView(), key);
@@ -391,8 +388,7 @@ private slots:
 
         // Typing starts again from fifty rows.
         search(window, u"matc"_s);
-        QCOMPARE(window.appList().rowCount(), 50);
-        QCOMPARE(window.contentTitle(), u"Apps (120)"_s);
+        QVERIFY(window.appList().rowCount() == 50 && window.contentTitle() == u"Apps (120)"_s);
     }
 
     // Once, whatever is selected afterwards, and the category's badge follows;
@@ -412,9 +408,8 @@ private slots:
         ContentView& window = openWindow();
         QCOMPARE(categoryRows(window), (QStringList{"All=2", "Books=1", "Games=1"}));
         clickCategory(window, u"Games"_s);
-        QCOMPARE(window.selectedCategory(), u"Games"_s);
-        QCOMPARE(names(window), (QStringList{"Fresh", "Seen"}));
-        QCOMPARE(window.contentTitle(), u"Apps (2)"_s);
+        QCOMPARE(QStringList({window.selectedCategory(), window.contentTitle()}) + names(window),
+                 (QStringList{"Games", "Apps (2)", "Fresh", "Seen"}));
         SqliteDatabase locker;
         if (failure == u"commit") {
             m_container->database().setFaultHook(
@@ -439,9 +434,8 @@ private slots:
             locker.close();
             context().remove(extra.data());
         }
-        QCOMPARE(window.selectedApp(), apps[0]);
-        QVERIFY(apps[0]->isViewed());
-        QCOMPARE(context().hasChanges(), saveFails);
+        QVERIFY(window.selectedApp() == apps[0] && apps[0]->isViewed() &&
+                context().hasChanges() == saveFails);
         QCOMPARE(console.lines().size(), 1);
         const QString line = console.lines().first(), error = u"❌ Error saving viewed status: "_s;
         QVERIFY2(saveFails ? line.startsWith(error) && line.size() > error.size()
@@ -465,12 +459,9 @@ private slots:
                                             {u"Game Three"_s, {}, u"Games"_s, 1}});
         favorites.addToFavorites(apps[0]->appleID(), u"Later"_s, u"nice"_s);
         ContentView& window = openWindow();
-        {
-            QSettings settings = userSettings();
-            settings.setValue(u"lastFetchDate"_s, QDateTime::currentDateTimeUtc());
-            settings.setValue(u"totalAppsCollected"_s, 3);
-            settings.setValue(u"kept"_s, 1);
-        }
+        userSettings().setValue(u"lastFetchDate"_s, QDateTime::currentDateTimeUtc());
+        userSettings().setValue(u"totalAppsCollected"_s, 3);
+        userSettings().setValue(u"kept"_s, 1);
         clickCategory(window, u"Books"_s);
         clickApp(window, u"Book One"_s);
         serveFeeds({StoreDocuments::feedEntry(u"501"_s, u"New Game One"_s, m_store->origin()),
@@ -490,9 +481,8 @@ private slots:
         QVERIFY(!window.collectorService()->isCollecting()); // the reset leaves it as it was
 
         // The window's own state stays; the deleted app is no longer shown in detail.
-        QCOMPARE(window.selectedApp(), apps[0]);
-        QCOMPARE(window.selectedCategory(), u"Books"_s);
-        QVERIFY(!window.detailView());
+        QVERIFY(window.selectedApp() == apps[0] && window.selectedCategory() == u"Books"_s &&
+                !window.detailView());
         QTRY_COMPARE(window.contentTitle(), u"Apps (0)"_s);
 
         QTRY_VERIFY_WITH_TIMEOUT(window.collectorService()->statusMessage().startsWith(u"✓ Saved 2"_s),
@@ -518,16 +508,14 @@ private slots:
         QCOMPARE(box->startStopButton()->text(), u"Stop Collecting"_s);
         QVERIFY(!box->fetchNowButton()->isEnabled() && !box->resetButton()->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(collector->statusMessage().startsWith(u"✓"_s), 10000);
-        QCOMPARE(box->totalText(), u"Total collected: 0"_s);
-        QCOMPARE(box->queueText(), u"Queue: Queue empty"_s);
+        QVERIFY(box->totalText() == u"Total collected: 0"_s && box->queueText() == u"Queue: Queue empty"_s);
         auto* empty = window->findChild<EmptyStateView*>(u"emptyState"_s);
         QVERIFY(window->showsEmptyState() && empty->isVisible());
         QCOMPARE(empty->title(), u"No apps collected yet"_s);
         QCOMPARE(detailPlaceholder(*window)->title(), u"Select an app to view details"_s);
 
         click(box->startStopButton());
-        QVERIFY(!collector->isCollecting());
-        QCOMPARE(box->startStopButton()->text(), u"Start Collecting"_s);
+        QVERIFY(!collector->isCollecting() && box->startStopButton()->text() == u"Start Collecting"_s);
         QCOMPARE(box->statusText(), u"Status: Collection stopped"_s);
         QVERIFY(box->fetchNowButton()->isEnabled() && box->resetButton()->isEnabled());
 
@@ -547,8 +535,7 @@ private slots:
         window.reset(); // as quitting does
         ContentView again(context(), fast());
         again.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&again));
-        QCOMPARE(again.size(), QSize(1111, 733));
+        QVERIFY(QTest::qWaitForWindowExposed(&again) && again.size() == QSize(1111, 733));
         QCOMPARE(again.splitter()->sizes().mid(0, 2), (QList<int>{250, 333}));
     }
 
@@ -562,9 +549,8 @@ private slots:
         const AppRef selected = window.selectedApp();
         QCOMPARE(selected, apps[2]);
         QPointer<AppDetailView> detail = window.detailView();
-        QVERIFY(detail && detail->isVisible());
-        QCOMPARE(detail->app(), selected);
-        QVERIFY(!detailPlaceholder(window)->isVisible());
+        QVERIFY(detail && detail->isVisible() && detail->app() == selected &&
+                !detailPlaceholder(window)->isVisible());
 
         // A collector-like batch of newer apps arrives on top; a save of the
         // selected one changes nothing on the screen but its text.
@@ -572,15 +558,13 @@ private slots:
         selected->setName(u"App 2 renamed"_s);
         context().save();
         QTRY_COMPARE(window.contentTitle(), u"Apps (8)"_s);
-        QCOMPARE(window.selectedApp(), selected);
-        QCOMPARE(selectedRow(window), 5);
-        QCOMPARE(window.detailView(), detail.data());
+        QVERIFY(window.selectedApp() == selected && selectedRow(window) == 5 &&
+                window.detailView() == detail);
         QCOMPARE(window.collectorBox()->totalText(), u"Total collected: 8"_s);
 
         // A search that hides it keeps it selected; clearing the search shows it selected again.
         search(window, u"Newer"_s);
-        QCOMPARE(selectedRow(window), -1);
-        QCOMPARE(window.selectedApp(), selected);
+        QVERIFY(selectedRow(window) == -1 && window.selectedApp() == selected);
         search(window, QString());
         QCOMPARE(selectedRow(window), 5);
 
@@ -589,9 +573,7 @@ private slots:
         context().remove(selected.data());
         context().save();
         QTRY_COMPARE(window.contentTitle(), u"Apps (7)"_s);
-        QCOMPARE(selectedRow(window), -1);
-        QCOMPARE(window.selectedApp(), selected);
-        QVERIFY(!window.detailView());
+        QVERIFY(selectedRow(window) == -1 && window.selectedApp() == selected && !window.detailView());
         QTRY_VERIFY(!detail);
         QVERIFY(detailPlaceholder(window)->isVisible());
         QVERIFY(console.linesStartingWith(u"✅ Marked as viewed"_s).isEmpty());
@@ -644,9 +626,8 @@ private slots:
         QCOMPARE(Kit::menuItems(move), (QStringList{unfiltered + " (checked, off)", "Later"}));
         Kit::choose(move, u"Later"_s);
         QTRY_COMPARE(Kit::folderBadges(*browser), (QStringList{"0", "1"}));
-        QVERIFY(browser->appsList()->emptyState());
-        QCOMPARE(browser->selectedFolder()->name(), unfiltered);
-        QCOMPARE(browser->detailView()->app(), apps[0]);
+        QVERIFY(browser->appsList()->emptyState() && browser->selectedFolder()->name() == unfiltered &&
+                browser->detailView()->app() == apps[0]);
         Kit::clickFolder(*browser, u"Later"_s);
         QVERIFY(browser->appsList()->rows().first()->isSelected());
         menu = Kit::openRowMenu(*browser, 0);
@@ -664,10 +645,8 @@ private slots:
         QTRY_VERIFY(!browser);
         QCOMPARE(window.collectorService(), collector); // set up once
         QCOMPARE(window.searchText(), u"Lu"_s);
-        QCOMPARE(window.selectedApp(), apps[0]);
-        QCOMPARE(selectedRow(window), 0);
-        QCOMPARE(window.detailView(), detail);
-        QVERIFY(!detail->showsFavorite());
+        QVERIFY(window.selectedApp() == apps[0] && selectedRow(window) == 0);
+        QVERIFY(window.detailView() == detail && !detail->showsFavorite());
     }
 
     // Stars round half away from zero; the count is grouped.
@@ -729,8 +708,8 @@ private slots:
         app->setAppDescription(description);
         QVERIFY(Kit::shownTexts(view.get()).contains(u"Description"_s));
         auto* label = view->findChild<QLabel*>(u"descriptionText"_s);
-        QCOMPARE(label->textFormat(), Qt::PlainText);
-        QVERIFY(label->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QVERIFY(label->textFormat() == Qt::PlainText &&
+                label->textInteractionFlags() & Qt::TextSelectableByMouse);
         const QString shown = label->text();
         if (description.size() <= AppDetailView::descriptionDisplayLimit) {
             QCOMPARE(shown, description);
@@ -744,7 +723,7 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->text(), description);
         QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
         QTest::mouseClick(view->translateButton(), Qt::LeftButton);
-        QCOMPARE(m_opened.size(), 1);
+        QVERIFY(m_opened.size() == 1);
         const QString address = QString::fromLatin1(m_opened.first().toEncoded());
         QVERIFY(address.startsWith(u"https://translate.google.com/?sl=auto&tl=ru&text="_s) &&
                 address.endsWith(u"&op=translate"_s) && !address.contains(u'+'));
@@ -796,9 +775,7 @@ private slots:
         QCOMPARE(view->thumbnails().size(), AppDetailView::thumbnailLimit);
         QTest::mouseClick(view->thumbnails().at(4), Qt::LeftButton, {}, QPoint(20, 20));
         QPointer<ScreenshotViewerSheet> viewer = view->screenshotViewer();
-        QVERIFY(viewer);
-        QCOMPARE(viewer->currentIndex(), 4);
-        QCOMPARE(viewer->positionText(), u"5 / 5000"_s);
+        QVERIFY(viewer && viewer->currentIndex() == 4 && viewer->positionText() == u"5 / 5000"_s);
         viewer->close();
         QTRY_VERIFY(!viewer);
         QVERIFY(Kit::shownTexts(view.get()).contains(u"In-App Purchases (5000)"_s));
@@ -886,8 +863,8 @@ private slots:
         if (mishap == u"refused" || mishap == u"page") {
             const QString last = console.lines().last(), prefix = u"❌ Error fetching details: "_s;
             QVERIFY2(last.startsWith(prefix) && last.size() > prefix.size(), qPrintable(last));
-            QVERIFY(!console.contains(u"💾 Final save:"_s) && !app->detailsFetched());
-            QVERIFY(view->loadDetailsButton()->isVisibleTo(view.get()));
+            QVERIFY(!console.contains(u"💾 Final save:"_s) && !app->detailsFetched() &&
+                    view->loadDetailsButton()->isVisibleTo(view.get()));
             QCOMPARE(app->appVersion(), scraped ? std::optional(u"3.0"_s) : std::nullopt);
             QCOMPARE(context().hasChanges(), scraped);
             return;
@@ -915,8 +892,8 @@ private slots:
         if (scraped)
             QCOMPARE(app->inAppPurchaseItems(), std::optional(QList<IAPItem>{{u"Gem Pack"_s, u"$4.99"_s}}));
         QVERIFY(app->detailsFetched() && context().hasChanges() == (mishap == u"save"));
-        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && !showsNotice(view.get()));
-        QVERIFY(Kit::shownTexts(view.get()).contains(u"Tiny Tactics"_s));
+        QVERIFY(!view->loadDetailsButton()->isVisibleTo(view.get()) && !showsNotice(view.get()) &&
+                Kit::shownTexts(view.get()).contains(u"Tiny Tactics"_s));
         QCOMPARE(view->thumbnails().size(), expectedScreenshots.size());
         context().save();
         QCOMPARE(context().count<AppModel>(), mishap == u"deleted" ? 0 : 1);
@@ -975,10 +952,9 @@ private slots:
             QCOMPARE(console.lines().mid(0, 2), (QStringList{"🔄 RE-fetching details for: First",
                                                              "🔍 Manually fetching details for: First"}));
             QCOMPARE(console.lines().last(), u"✅ All details saved for: First"_s);
-            QCOMPARE(first->appVersion(), std::optional(u"2.0"_s));
-            QCOMPARE(first->inAppPurchaseItems(), std::nullopt);
-            QVERIFY(first->detailsFetched() && !context().hasChanges());
-            QCOMPARE(view->thumbnails().size(), 2);
+            QVERIFY(first->appVersion() == u"2.0"_s && !first->inAppPurchaseItems() &&
+                    first->detailsFetched());
+            QVERIFY(!context().hasChanges() && view->thumbnails().size() == 2);
             QCOMPARE(view->findChild<QLabel*>(u"ratingValue"_s)->text(), u"4.5"_s);
             return;
         }
@@ -993,8 +969,7 @@ private slots:
         if (!selectWhileLoading)
             clickApp(window, u"Second"_s);
         QTRY_VERIFY(console.contains(u"✅ Marked as viewed: Second"_s));
-        QCOMPARE(first->appDescription(), std::optional(u"An app."_s));
-        QVERIFY(first->detailsFetched());
+        QVERIFY(first->appDescription() == u"An app."_s && first->detailsFetched());
 
         // Nothing waits for a save: what the connection reads is what the file holds.
         QVERIFY(!context().hasChanges());
@@ -1008,7 +983,19 @@ private slots:
 
     // Badges count every favorite of a folder; the middle column shows only
     // those whose app record exists, in the folder's order, and follows them.
-    void browser_foldersCountEntriesAndShowMatchedApps() {
+    // Deleting the selected folder clears it, and the app chosen from it. The
+    // window's reset deletes every record: the browser drops what is gone and
+    // selects nothing by itself afterwards.
+    void browser_foldersShowMatchedApps_deletingOneClearsTheSelection_data() {
+        QTest::addColumn<bool>("appFromDeletedFolder");
+        QTest::addColumn<bool>("reset");
+        QTest::newRow("app chosen in the folder") << true << false;
+        QTest::newRow("app chosen in another folder") << false << false;
+        QTest::newRow("every record deleted") << true << true;
+    }
+    void browser_foldersShowMatchedApps_deletingOneClearsTheSelection() {
+        QFETCH(bool, appFromDeletedFolder);
+        QFETCH(bool, reset);
         FavoritesService service(context());
         service.createFolder(u"Games"_s);
         service.createFolder(u"Ghosts"_s);
@@ -1018,19 +1005,21 @@ private slots:
         service.addToFavorites(u"404"_s, u"Games"_s, u"gone"_s);
         service.addToFavorites(u"1"_s, u"Games"_s, u"A long comment that goes on and on about this app"_s);
         service.addToFavorites(u"405"_s, u"Ghosts"_s, QString());
+        storedApp(u"3"_s, u"Gamma"_s);
+        service.addToFavorites(u"3"_s, unfiltered, QString());
         auto view = showBrowser();
         QCOMPARE(Kit::folderNames(*view), (QStringList{unfiltered, "Games", "Ghosts"}));
-        QCOMPARE(view->selectedFolder()->name(), unfiltered); // the first, at once
-        QCOMPARE(view->appsList()->countText(), u"0 apps"_s);
-        QCOMPARE(Kit::folderBadges(*view), (QStringList{"0", "3", "1"}));
+        // The first folder is selected at once.
+        QCOMPARE(QStringList({view->selectedFolder()->name(), view->appsList()->countText()}) +
+                     Kit::folderBadges(*view),
+                 (QStringList{unfiltered, "1 apps", "1", "3", "1"}));
 
         Kit::clickFolder(*view, u"Games"_s);
-        QCOMPARE(rowNames(*view), (QStringList{"Beta", "Alpha"}));
-        QCOMPARE(view->appsList()->countText(), u"2 apps"_s);
         const auto rows = view->appsList()->rows();
-        QCOMPARE(rows[1]->ratingText(), u"4.7"_s);
-        QCOMPARE(rows[1]->addedText(),
-                 u"Added: "_s + QLocale().toString(QDate::currentDate(), u"MMM d, yyyy"_s));
+        QCOMPARE(rowNames(*view) + QStringList({view->appsList()->countText(), rows[1]->ratingText(),
+                                                rows[1]->addedText()}),
+                 (QStringList{"Beta", "Alpha", "2 apps", "4.7",
+                              u"Added: "_s + QLocale().toString(QDate::currentDate(), u"MMM d, yyyy"_s)}));
         // The category and price symbols are drawn in their texts' secondary colour.
         const QColor secondary = SystemColors::secondary(rows[1]->palette());
         for (const QString& mark : {u"category"_s, u"price"_s}) {
@@ -1043,42 +1032,21 @@ private slots:
                      qPrintable(mark + u" symbol in "_s + drawn.name(QColor::HexArgb)));
         }
 
-        // A folder of unmatched favorites shows the empty state; "1 apps" for one.
+        // A folder of unmatched favorites shows the empty state.
         Kit::clickFolder(*view, u"Ghosts"_s);
-        QCOMPARE(view->appsList()->emptyState()->title(), u"No favorites in this folder"_s);
+        QCOMPARE(QStringList({view->appsList()->emptyState()->title(), view->appsList()->countText()}),
+                 (QStringList{"No favorites in this folder", "0 apps"}));
         storedApp(u"405"_s, u"Late arrival"_s);
         QTRY_COMPARE(rowNames(*view), QStringList{"Late arrival"});
-        QCOMPARE(view->appsList()->countText(), u"1 apps"_s);
-        QVERIFY(!view->appsList()->emptyState());
+        QVERIFY(view->appsList()->countText() == u"1 apps"_s && !view->appsList()->emptyState());
 
         FavoriteAppRowView* row = view->appsList()->rows().first();
         row->appModel()->setName(u"Late arrival, renamed"_s);
         service.getFavorite(u"405"_s)->setComment(u"Now with a note"_s);
-        QCOMPARE(row->nameText(), u"Late arrival, renamed"_s);
-        QCOMPARE(row->commentText(), u"Now with a note"_s);
-        QCOMPARE(view->appsList()->rows().first(), row);
-    }
+        QCOMPARE((QStringList{row->nameText(), row->commentText()}),
+                 (QStringList{"Late arrival, renamed", "Now with a note"}));
+        QCOMPARE(view->appsList()->rows().first(), row); // the same row, updated
 
-    // Deleting the selected folder clears it, and the app chosen from it. The
-    // window's reset deletes every record: the browser drops what is gone and
-    // selects nothing by itself afterwards.
-    void browser_deletingTheSelectedFolderClearsTheSelection_data() {
-        QTest::addColumn<bool>("appFromDeletedFolder");
-        QTest::addColumn<bool>("reset");
-        QTest::newRow("app chosen in the folder") << true << false;
-        QTest::newRow("app chosen in another folder") << false << false;
-        QTest::newRow("every record deleted") << true << true;
-    }
-    void browser_deletingTheSelectedFolderClearsTheSelection() {
-        QFETCH(bool, appFromDeletedFolder);
-        QFETCH(bool, reset);
-        FavoritesService service(context());
-        service.createFolder(u"Games"_s);
-        for (const auto& [appleID, folder] : {std::pair{u"1"_s, u"Games"_s}, std::pair{u"2"_s, unfiltered}}) {
-            storedApp(appleID, u"App "_s + appleID);
-            service.addToFavorites(appleID, folder, QString());
-        }
-        auto view = showBrowser();
         Kit::clickFolder(*view, appFromDeletedFolder ? u"Games"_s : unfiltered);
         QTest::mouseClick(view->appsList()->rows().first(), Qt::LeftButton);
         const AppRef shown = view->selectedApp();
@@ -1095,15 +1063,11 @@ private slots:
         } else {
             Kit::choose(Kit::openFolderMenu(*view, u"Games"_s), u"Delete"_s);
         }
-        QTRY_VERIFY(!view->selectedFolder());
+        QTRY_VERIFY(!view->selectedFolder() && view->folderList()->selectedItems().isEmpty());
         QCOMPARE(view->folderPlaceholder()->title(), u"Select a folder"_s);
-        QCOMPARE(view->folderList()->selectedItems().size(), 0);
         QCOMPARE(view->selectedApp(), appFromDeletedFolder ? AppRef() : shown);
-        if (appFromDeletedFolder)
-            QVERIFY(view->detailPlaceholder());
-        else
-            QCOMPARE(view->detailView()->app(), shown);
-        QCOMPARE(Kit::folderNames(*view), reset ? QStringList() : QStringList{unfiltered});
+        QVERIFY(appFromDeletedFolder ? bool(view->detailPlaceholder()) : view->detailView()->app() == shown);
+        QCOMPARE(Kit::folderNames(*view), (reset ? QStringList() : QStringList{unfiltered, "Ghosts"}));
         if (reset) {
             service.ensureDefaultFolder();
             QTRY_COMPARE(Kit::folderNames(*view), QStringList{unfiltered});
@@ -1186,8 +1150,7 @@ private slots:
         auto reopened = ModelContainer::open(m_dir->filePath(u"caldrin.sqlite"_s));
         const auto stored =
             reopened->mainContext().fetch<AppModel>(FetchDescriptor::equal("appleID", u"66"_s));
-        QCOMPARE(stored.value(0)->name(), name);
-        QCOMPARE(stored.value(0)->developerName(), developer);
+        QVERIFY(stored.value(0)->name() == name && stored.value(0)->developerName() == developer);
     }
 };
 

@@ -45,21 +45,6 @@ void ConsoleCapture::handler(QtMsgType type, const QMessageLogContext& context, 
     std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toUtf8().constData());
 }
 
-QStringList ConsoleCapture::lines() const {
-    QMutexLocker locker(&m_mutex);
-    return m_lines;
-}
-
-QStringList ConsoleCapture::fatalLines() const {
-    QMutexLocker locker(&m_mutex);
-    return m_fatal;
-}
-
-QStringList ConsoleCapture::pageLines() const {
-    QMutexLocker locker(&m_mutex);
-    return m_page;
-}
-
 void ConsoleCapture::clear() {
     QMutexLocker locker(&m_mutex);
     m_lines.clear();
@@ -69,10 +54,9 @@ void ConsoleCapture::clear() {
 
 QStringList ConsoleCapture::linesStartingWith(const QString& prefix) const {
     QStringList result;
-    for (const QString& line : lines()) {
+    for (const QString& line : lines())
         if (line.startsWith(prefix))
             result.append(line);
-    }
     return result;
 }
 

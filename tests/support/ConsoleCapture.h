@@ -15,9 +15,9 @@ public:
     ConsoleCapture(const ConsoleCapture&) = delete;
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
 
-    QStringList lines() const;
-    QStringList fatalLines() const;
-    QStringList pageLines() const;
+    QStringList lines() const { return locked(m_lines); }
+    QStringList fatalLines() const { return locked(m_fatal); }
+    QStringList pageLines() const { return locked(m_page); }
     void clear();
     bool contains(const QString& line) const { return lines().contains(line); }
     // Lines that start with the prefix, in order.
@@ -27,6 +27,10 @@ public:
     static bool inOrder(const QStringList& lines, const QStringList& expected);
 
 private:
+    QStringList locked(const QStringList& list) const {
+        QMutexLocker locker(&m_mutex);
+        return list;
+    }
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message);
 
     mutable QMutex m_mutex;

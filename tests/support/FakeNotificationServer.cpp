@@ -1,7 +1,5 @@
 #include "FakeNotificationServer.h"
 
-#include <QUuid>
-
 namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");

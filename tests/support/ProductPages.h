@@ -13,11 +13,10 @@ inline QByteArray page(const QByteArray& body, const QByteArray& head = {}) {
            head + "</head><body>" + body + "</body></html>";
 }
 
-inline FakeStore::Response html(const QByteArray& document) {
-    FakeStore::Response response;
-    response.contentType = "text/html; charset=utf-8";
-    response.body = document;
-    return response;
+inline FakeStore::Response html(const QByteArray& document,
+                                FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
+    return {
+        .contentType = "text/html; charset=utf-8", .body = document, .behaviour = behaviour, .headers = {}};
 }
 
 // An address of the store's numbered image servers for one picture of one

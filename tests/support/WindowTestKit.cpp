@@ -72,10 +72,9 @@ QStringList WindowTestKit::menuItems(const QMenu* menu) {
 }
 
 QAction* WindowTestKit::menuAction(const QMenu* menu, const QString& text) {
-    for (QAction* action : menu->actions()) {
+    for (QAction* action : menu->actions())
         if (action->text() == text)
             return action;
-    }
     return nullptr;
 }
 
@@ -111,8 +110,7 @@ void WindowTestKit::clickFolder(FavoritesView& view, const QString& name) {
     const int row = int(folderNames(view).indexOf(name));
     QVERIFY2(row >= 0, qPrintable(name));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-    QVERIFY(view.selectedFolder());
-    QCOMPARE(view.selectedFolder()->name(), name);
+    QVERIFY2(view.selectedFolder() && view.selectedFolder()->name() == name, qPrintable(name));
 }
 
 QMenu* WindowTestKit::openFolderMenu(FavoritesView& view, const QString& name) {
