@@ -325,8 +325,7 @@ private slots:
             m_store->setResponse(feedPath(kind),
                                  {.body = StoreDocuments::feedDocument(
                                       kind == kFeeds[0] ? entries(1, firstFeedEntries) : entries(100000, 3)),
-                                  .delayMs = firstFeedEntries > 3 ? 0 : 200,
-                                  .headers = {}});
+                                  .delayMs = firstFeedEntries > 3 ? 0 : 200});
         FakeStore::Response slowLookup = FakeStore::htmlError(404);
         slowLookup.delayMs = 300;
         for (const QString& id : ids(1, 3))

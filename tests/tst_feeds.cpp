@@ -236,8 +236,7 @@ private slots:
             << FakeStore::htmlError(404) << "decodingError(document: malformed JSON at byte 1: illegal value)"
             << true;
         const auto sent = [](FakeStore::Behaviour behaviour) {
-            return FakeStore::Response{
-                .body = feedDocument({feedEntry("5")}), .behaviour = behaviour, .headers = {}};
+            return FakeStore::Response{.body = feedDocument({feedEntry("5")}), .behaviour = behaviour};
         };
         QTest::newRow("truncated body")
             << sent(FakeStore::Behaviour::Truncate) << "networkError(Connection closed)" << false;
@@ -249,7 +248,7 @@ private slots:
             << sent(FakeStore::Behaviour::Trickle)
             << "networkError(Transfer timed out: no whole response within 3 s)" << false;
         QTest::newRow("body over 64 MiB")
-            << FakeStore::Response{.body = QByteArray(HttpFetcher::kMaxBodyBytes + 1, ' '), .headers = {}}
+            << FakeStore::Response{.body = QByteArray(HttpFetcher::kMaxBodyBytes + 1, ' ')}
             << "networkError(Response body larger than 64 MiB refused)" << false;
     }
     void fetchAllFeeds_failingFeed_isReportedAndTheOthersMergeFirstWins() {
@@ -312,9 +311,8 @@ private slots:
         QVERIFY(store.listen());
         store.setResponse(path, FakeStore::redirect(302, "/moved/feed.json"));
         // Its status printed, never judged: a feed document is a feed document.
-        store.setResponse(
-            "/moved/feed.json",
-            {.status = 503, .body = feedDocument({feedEntry("8"), feedEntry("9")}), .headers = {}});
+        store.setResponse("/moved/feed.json",
+                          {.status = 503, .body = feedDocument({feedEntry("8"), feedEntry("9")})});
         iTunesService service(store.origin());
         ConsoleCapture console;
         const QList<AppEntry> entries =
@@ -334,8 +332,7 @@ private slots:
         const bool refused = size > 4096;
         FakeStore store;
         QVERIFY(store.listen());
-        const FakeStore::Response response{
-            .body = QByteArray(size, 'x'), .headers = {}, .announceLength = false};
+        const FakeStore::Response response{.body = QByteArray(size, 'x'), .announceLength = false};
         store.setResponse("/body", response);
         HttpFetcher::Limits limits;
         limits.maxBodyBytes = 4096;

@@ -110,7 +110,7 @@ private slots:
         QTest::addColumn<QStringList>("lines"); // after the first
         QTest::addColumn<QString>("thrown");    // empty: no details, nothing thrown
         const auto answer = [](const QByteArray& body, int status) {
-            return FakeStore::Response{.status = status, .body = body, .headers = {}};
+            return FakeStore::Response{.status = status, .body = body};
         };
         const QStringList none{"📊 Lookup HTTP Status: 200", "⚠️ No results found for app ID: 77"};
         QTest::newRow("count 3, empty list")
@@ -133,16 +133,13 @@ private slots:
                                 << QStringList{QStringLiteral("📊 Lookup HTTP Status: %1").arg(status),
                                                QStringLiteral("❌ Error fetching app details: ") + error}
                                 << QString::fromUtf8(error);
-        const FakeStore::Response stalled{
-            .body = oneResult("{}"), .behaviour = FakeStore::Behaviour::Stall, .headers = {}};
+        const FakeStore::Response stalled{.body = oneResult("{}"), .behaviour = FakeStore::Behaviour::Stall};
         const QString timeout = QStringLiteral("Transfer timed out: nothing received for 1 s");
         QTest::newRow("stalled body")
             << stalled << QString() << QStringList{"❌ Error fetching app details: " + timeout} << timeout;
         // Its 32 bytes would take 8 s.
-        const FakeStore::Response trickled{.body = stalled.body,
-                                           .behaviour = FakeStore::Behaviour::Trickle,
-                                           .trickleIntervalMs = 250,
-                                           .headers = {}};
+        const FakeStore::Response trickled{
+            .body = stalled.body, .behaviour = FakeStore::Behaviour::Trickle, .trickleIntervalMs = 250};
         const QString deadline = QStringLiteral("Transfer timed out: no whole response within 2 s");
         QTest::newRow("trickled body")
             << trickled << QString() << QStringList{"❌ Error fetching app details: " + deadline} << deadline;

@@ -58,9 +58,8 @@ private:
     }
 
     void serveLookup(const QString& appleID, const QJsonObject& result, int delayMs = 0) {
-        m_store->setResponse(
-            u"/lookup?id="_s + appleID,
-            {.body = StoreDocuments::lookupDocument(1, {result}), .delayMs = delayMs, .headers = {}});
+        m_store->setResponse(u"/lookup?id="_s + appleID,
+                             {.body = StoreDocuments::lookupDocument(1, {result}), .delayMs = delayMs});
     }
     void servePage(const QString& appleID, FakeStore::Response response) {
         m_store->setResponse(u"/us/app/x/id"_s + appleID, response);

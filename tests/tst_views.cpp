@@ -109,7 +109,7 @@ private:
     void serve(const QString& file, const QByteArray& type, const QByteArray& body,
                FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
         m_store.setResponse(u"/images/"_s + file,
-                            {.contentType = type, .body = body, .behaviour = behaviour, .headers = {}});
+                            {.contentType = type, .body = body, .behaviour = behaviour});
     }
 
     AppRef makeApp(const QString& appleID, const QString& name = u"Tiny Tactics"_s) {

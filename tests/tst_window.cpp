@@ -277,8 +277,7 @@ private:
             u"/lookup?id="_s + appleID,
             {.body = StoreDocuments::lookupDocument(result.isEmpty() ? 0 : 1,
                                                     result.isEmpty() ? QJsonArray() : QJsonArray{result}),
-             .delayMs = delayMs,
-             .headers = {}});
+             .delayMs = delayMs});
     }
     void servePage(const QString& appleID, FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
         m_store->setResponse(u"/us/app/x/id"_s + appleID,

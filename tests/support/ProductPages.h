@@ -15,8 +15,7 @@ inline QByteArray page(const QByteArray& body, const QByteArray& head = {}) {
 
 inline FakeStore::Response html(const QByteArray& document,
                                 FakeStore::Behaviour behaviour = FakeStore::Behaviour::Normal) {
-    return {
-        .contentType = "text/html; charset=utf-8", .body = document, .behaviour = behaviour, .headers = {}};
+    return {.contentType = "text/html; charset=utf-8", .body = document, .behaviour = behaviour};
 }
 
 // An address of the store's numbered image servers for one picture of one

@@ -28,5 +28,5 @@ public:
     // "<prefix> 0" ... "<prefix> count-1", released on days firstDay onwards, in
     // the category that categoryOf gives for the number (Games when none).
     static QList<Traits> numbered(const QString& prefix, int count,
-                                const std::function<QString(int)>& categoryOf = {}, int firstDay = 0);
+                                  const std::function<QString(int)>& categoryOf = {}, int firstDay = 0);
 };

@@ -38,12 +38,12 @@ public:
     struct Response {
         int status = 200;
         QByteArray contentType = "application/json";
-        QByteArray body;
+        QByteArray body = {};
         Behaviour behaviour = Behaviour::Normal;
         int delayMs = 0; // wait before answering
         int trickleIntervalMs = 100;
         // Extra header lines, for example {"Location", "/elsewhere"} for a redirect.
-        QList<QPair<QByteArray, QByteArray>> headers;
+        QList<QPair<QByteArray, QByteArray>> headers = {};
         // Without Content-Length the body runs until the connection closes.
         bool announceLength = true;
     };
