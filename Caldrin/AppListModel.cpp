@@ -153,11 +153,12 @@ void AppListModel::indexUpdated(const AppIndex::Delta& delta) {
 }
 
 void AppListModel::searchAll() {
-    m_searchMatches = {};
-    if (!m_key.isEmpty())
+    if (!m_key.isEmpty()) {
         collectMatches();
-    else
-        m_index.forgetLastSearch(); // a million flags kept up to date for nobody
+        return;
+    }
+    m_searchMatches = {};
+    m_index.forgetLastSearch(); // a million flags kept up to date for nobody
 }
 
 void AppListModel::narrowSearch() {
