@@ -210,13 +210,17 @@ bool ModelContext::writeForQuery() {
     }
 }
 
-QList<QSharedPointer<PersistentRecord>> ModelContext::pendingOf(RecordKind kind) const {
-    QList<QSharedPointer<PersistentRecord>> records;
+ModelContext::PendingRows ModelContext::pendingRows(RecordKind kind) const {
+    PendingRows rows;
     for (const auto& record : m_pending) {
-        if (record->kind() == kind)
-            records.append(record);
+        if (record->kind() != kind)
+            continue;
+        if (record->m_committedInDb)
+            rows.changedKeys.append(record->m_rowId);
+        if (!record->m_deleted)
+            rows.live.append(record);
     }
-    return records;
+    return rows;
 }
 
 QByteArray ModelContext::loadOverlay(const RecordTable& table,
@@ -245,29 +249,22 @@ QByteArray ModelContext::loadOverlay(const RecordTable& table,
 QList<QSharedPointer<PersistentRecord>>
 ModelContext::overlayFetch(const RecordTable& table, const QByteArray& condition, const Binder& bind,
                            const QByteArray& orderBy, std::optional<qint64> limit) {
-    const auto pending = pendingOf(table.kind);
-    QList<qint64> changed;
-    QList<QSharedPointer<PersistentRecord>> candidates;
-    for (const auto& record : pending) {
-        if (record->m_committedInDb)
-            changed.append(record->m_rowId);
-        if (!record->m_deleted)
-            candidates.append(record);
-    }
+    const PendingRows pending = pendingRows(table.kind);
+    QList<QSharedPointer<PersistentRecord>> candidates = pending.live;
     const QByteArray order = " ORDER BY " + (orderBy.isEmpty() ? QByteArray() : orderBy + ", ") + "pk ASC" +
                              (limit ? " LIMIT " + QByteArray::number(*limit) : QByteArray());
     // The committed rows that no pending change touches, as the query has them...
     if (!m_bulkDeletes.contains(table.table)) {
         SqliteStatement statement(m_database, "SELECT pk, " + table.selectList + " FROM main." + table.table +
-                                                  committedRowsWhere(condition, changed) + order);
+                                                  committedRowsWhere(condition, pending.changedKeys) + order);
         if (bind)
             bind(statement);
         while (statement.step())
             candidates.append(materialize(table, statement));
     }
-    if (pending.isEmpty())
+    if (pending.live.isEmpty())
         return candidates;
-    // ... and the pending records, chosen and ordered together with them.
+    // ... and the live pending records, chosen and ordered together with them.
     const QByteArray overlay = loadOverlay(table, candidates);
     QHash<qint64, QSharedPointer<PersistentRecord>> byKey;
     for (qsizetype i = 0; i < candidates.size(); ++i) {
@@ -287,25 +284,18 @@ ModelContext::overlayFetch(const RecordTable& table, const QByteArray& condition
 }
 
 qint64 ModelContext::overlayCount(const RecordTable& table, const QByteArray& condition, const Binder& bind) {
-    QList<qint64> changed;
-    QList<QSharedPointer<PersistentRecord>> live;
-    for (const auto& record : pendingOf(table.kind)) {
-        if (record->m_committedInDb)
-            changed.append(record->m_rowId);
-        if (!record->m_deleted)
-            live.append(record);
-    }
+    const PendingRows pending = pendingRows(table.kind);
     qint64 count = 0;
     if (!m_bulkDeletes.contains(table.table)) {
         SqliteStatement statement(m_database, "SELECT count(*) FROM main." + table.table +
-                                                  committedRowsWhere(condition, changed));
+                                                  committedRowsWhere(condition, pending.changedKeys));
         if (bind)
             bind(statement);
         count = statement.step() ? statement.int64(0) : 0;
     }
-    if (live.isEmpty())
+    if (pending.live.isEmpty())
         return count;
-    SqliteStatement statement(m_database, "SELECT count(*) FROM " + loadOverlay(table, live) +
+    SqliteStatement statement(m_database, "SELECT count(*) FROM " + loadOverlay(table, pending.live) +
                                               (condition.isEmpty() ? "" : " WHERE " + condition));
     if (bind)
         bind(statement);

@@ -150,7 +150,14 @@ private:
                                                          const QByteArray& orderBy,
                                                          std::optional<qint64> limit);
     qint64 overlayCount(const RecordTable& table, const QByteArray& condition, const Binder& bind);
-    QList<QSharedPointer<PersistentRecord>> pendingOf(RecordKind kind) const;
+    // The pending records of a kind as a query on the committed table sees
+    // them: the keys of the committed rows they change or remove, and those
+    // that are still live (changed or new).
+    struct PendingRows {
+        QList<qint64> changedKeys;
+        QList<QSharedPointer<PersistentRecord>> live;
+    };
+    PendingRows pendingRows(RecordKind kind) const;
     QByteArray loadOverlay(const RecordTable& table, const QList<QSharedPointer<PersistentRecord>>& records);
     void startCheckpoint();
     static int walCommitted(void* context, sqlite3* db, const char* name, int frames);
