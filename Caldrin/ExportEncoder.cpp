@@ -115,19 +115,17 @@ void ExportEncoder::appendJson(QByteArray& out, const ExportRow& row) const {
     if (!appendReal(out, row.rating))
         out += "null";
     out += ',';
-    key("ratingCount");
-    if (row.ratingCount)
-        appendNumber(out, *row.ratingCount);
-    else
-        out += "null";
-    out += ',';
+    const auto count = [&](const char* name, const std::optional<qint64>& value) {
+        key(name);
+        if (value)
+            appendNumber(out, *value);
+        else
+            out += "null";
+        out += ',';
+    };
+    count("ratingCount", row.ratingCount);
     text("appStoreURL", row.appStoreURL);
-    key("screenshotCount");
-    if (row.screenshotCount)
-        appendNumber(out, *row.screenshotCount);
-    else
-        out += "null";
-    out += ',';
+    count("screenshotCount", row.screenshotCount);
     key("hasInAppPurchases");
     out += !row.hasInAppPurchases ? "null" : *row.hasInAppPurchases ? "true" : "false";
     out += '}';
