@@ -30,7 +30,12 @@ CaldrinApp::~CaldrinApp() {
 }
 
 std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path) {
-    const QString fatalPrefix = QStringLiteral("Could not create ModelContainer even after reset: ");
+    // The store stays as it is (or as the reset left it) and Caldrin stops.
+    const auto stop = [&path](const StoreError& error, bool afterReset) {
+        Console::fatal(QStringLiteral("Could not create ModelContainer even after reset: ") +
+                       error.description());
+        StartupAlert::showStoreFatal(error.description(), path, afterReset);
+    };
     std::optional<StoreError> first;
     try {
         auto container = ModelContainer::open(path);
@@ -44,16 +49,14 @@ std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path) {
     // A lock, a permission or a full disk says nothing about the file: replacing
     // it would throw away a good store.
     if (!first->isDamagedFile()) {
-        Console::fatal(fatalPrefix + first->description());
-        StartupAlert::showStoreFatal(first->description(), path, false);
+        stop(*first, false);
         return nullptr;
     }
     QString copy;
     try {
         copy = DamagedStoreCopies::keep(path);
     } catch (const StoreError& error) {
-        Console::fatal(fatalPrefix + error.description());
-        StartupAlert::showStoreFatal(error.description(), path, false);
+        stop(error, false);
         return nullptr;
     }
     if (!copy.isEmpty())
@@ -68,8 +71,7 @@ std::unique_ptr<ModelContainer> CaldrinApp::openStore(const QString& path) {
         StartupAlert::showReset(first->description(), copy);
         return container;
     } catch (const StoreError& second) {
-        Console::fatal(fatalPrefix + second.description());
-        StartupAlert::showStoreFatal(second.description(), path, true);
+        stop(second, true);
     }
     return nullptr;
 }
