@@ -195,8 +195,7 @@ QCoro::Task<> AppCollectorService::checkForIncompleteApps() {
             IncompleteRead result;
             try {
                 SqliteDatabase database;
-                database.open(path, SqliteDatabase::Mode::ReadOnly);
-                database.setBusyTimeout(5000);
+                database.openReader(path);
                 *result.apps = readIncompleteApps(database);
             } catch (const StoreError& error) {
                 result.error = error.description();

@@ -39,8 +39,7 @@ AppExporter::Result AppExporter::run(const Request& request, Control& control) {
         return writeFailed();
     try {
         SqliteDatabase database;
-        database.open(request.databasePath, SqliteDatabase::Mode::ReadOnly);
-        database.setBusyTimeout(5000);
+        database.openReader(request.databasePath);
         const bool allCategories = request.category == AppIndex::allCategories();
         const QByteArray where = allCategories ? QByteArray() : QByteArray("WHERE category = ?");
         // One snapshot for the count and the rows.

@@ -295,9 +295,12 @@ AppIndex::AppIndex(ModelContext& context, Loading loading, QObject* parent)
     m_watcher.setFuture(QtConcurrent::run([path, cancelled, counted] {
         try {
             SqliteDatabase database;
-            database.open(path, SqliteDatabase::Mode::ReadOnly);
-            database.setBusyTimeout(5000);
-            return load(database, *cancelled, counted);
+            database.openReader(path);
+            LoadResult result = load(database, *cancelled, counted);
+            // What reading left free on the workers (chunks, folds) is of no
+            // use to the main thread.
+            FreeMemory::handBack();
+            return result;
         } catch (const StoreError& error) {
             return LoadResult{nullptr, error.description()};
         }
@@ -355,8 +358,6 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
     data->order.resize(data->pk.size());
     for (Slot slot = 0; slot < data->order.size(); ++slot)
         data->order[slot] = slot;
-    // What reading left free (chunks, folds) is of no use to anyone else.
-    FreeMemory::handBack();
     return {data, {}};
 }
 

@@ -28,6 +28,11 @@ void SqliteDatabase::open(const QString& path, Mode mode) {
     m_path = path;
 }
 
+void SqliteDatabase::openReader(const QString& path) {
+    open(path, Mode::ReadOnly);
+    setBusyTimeout(5000);
+}
+
 void SqliteDatabase::close() {
     m_cache.clear();
     if (m_db) {

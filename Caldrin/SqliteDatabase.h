@@ -24,6 +24,9 @@ public:
     // Opens the file; throws StoreError. Opening alone proves little (a file of
     // garbage opens fine), so callers must run a query before trusting it.
     void open(const QString& path, Mode mode = Mode::ReadWriteCreate);
+    // Read-only, for a worker reading beside the window's connection (WAL lets
+    // it): waits a while for a lock (a checkpoint) instead of failing at once.
+    void openReader(const QString& path);
     void close();
     bool isOpen() const { return m_db != nullptr; }
     sqlite3* handle() const { return m_db; }
