@@ -336,24 +336,24 @@ AppIndex::LoadResult AppIndex::load(SqliteDatabase& database, const std::atomic_
         while (std::optional<RawRows> chunk = chunks.take())
             filing.file(*chunk);
     });
-    // Also when a step fails or the read is cancelled.
-    const auto finish = qScopeGuard([&] {
-        chunks.close();
-        if (filer.joinable())
+    {
+        // The filer is done at the end of this block, also when a step fails
+        // or the read is cancelled.
+        const auto finish = qScopeGuard([&] {
+            chunks.close();
             filer.join();
-    });
-    RawRows chunk;
-    while (statement.step()) {
-        chunk.add(statement);
-        if (chunk.size() == RawRows::kRows) {
-            if (cancelled.load(std::memory_order_relaxed))
-                return {nullptr, QStringLiteral("cancelled")};
-            chunks.put(std::exchange(chunk, {}));
+        });
+        RawRows chunk;
+        while (statement.step()) {
+            chunk.add(statement);
+            if (chunk.size() == RawRows::kRows) {
+                if (cancelled.load(std::memory_order_relaxed))
+                    return {nullptr, QStringLiteral("cancelled")};
+                chunks.put(std::exchange(chunk, {}));
+            }
         }
+        chunks.put(std::move(chunk));
     }
-    chunks.put(std::move(chunk));
-    chunks.close();
-    filer.join();
     // Read in list order, so the order is the slots themselves.
     data->order.resize(data->pk.size());
     for (Slot slot = 0; slot < data->order.size(); ++slot)
