@@ -10,6 +10,7 @@
 #include "FavoritesService.h"
 #include "ModelContext.h"
 #include "NewFolderSheet.h"
+#include "StoreChangeFollower.h"
 #include "StoreError.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
@@ -168,17 +169,10 @@ AddToFavoritesSheet::AddToFavoritesSheet(const QSharedPointer<AppModel>& app,
 
     // The picker follows the store's folders. Reloading waits for the change
     // that prompted it to finish (a folder deletion reports several records).
-    m_reloadTimer.setSingleShot(true);
-    m_reloadTimer.setInterval(0);
-    connect(&m_reloadTimer, &QTimer::timeout, this, &AddToFavoritesSheet::reloadFolders);
-    ModelContext& context = favoritesService.modelContext();
-    connect(&context, &ModelContext::recordInserted, this, &AddToFavoritesSheet::favoritesMayHaveChanged);
-    connect(&context, &ModelContext::recordChanged, this, &AddToFavoritesSheet::favoritesMayHaveChanged);
-    connect(&context, &ModelContext::recordRemoved, this, &AddToFavoritesSheet::favoritesMayHaveChanged);
-    connect(&context, &ModelContext::allRecordsRemoved, this, [this](RecordKind kind) {
-        if (kind != RecordKind::App)
-            m_reloadTimer.start();
-    });
+    auto* follower = new StoreChangeFollower(
+        favoritesService.modelContext(),
+        [](RecordKind kind, const PersistentRecord*) { return kind != RecordKind::App; }, this);
+    connect(follower, &StoreChangeFollower::changed, this, &AddToFavoritesSheet::reloadFolders);
 
     reloadFolders();
     // The default choice: the first "Unfiltered" in display order, else none.
@@ -205,11 +199,6 @@ QString AddToFavoritesSheet::comment() const {
     QString text = m_commentEditor->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     return text;
-}
-
-void AddToFavoritesSheet::favoritesMayHaveChanged(PersistentRecord* record) {
-    if (record->kind() != RecordKind::App)
-        m_reloadTimer.start();
 }
 
 void AddToFavoritesSheet::refreshFavorite() {

@@ -7,7 +7,6 @@
 #include <QList>
 #include <QPointer>
 #include <QSharedPointer>
-#include <QTimer>
 
 class AppModel;
 class FavoriteFolder;
@@ -52,7 +51,6 @@ public:
 
 private:
     void reloadFolders();
-    void favoritesMayHaveChanged(PersistentRecord* record);
     void refreshFavorite();
     void updateAddButton();
     void showNewFolderSheet();
@@ -69,5 +67,4 @@ private:
     QLabel* m_alreadyFavorite;
     bool m_isFavorite = false;
     QPointer<NewFolderSheet> m_newFolderSheet;
-    QTimer m_reloadTimer;
 };

@@ -13,6 +13,7 @@
 #include "LabelStyles.h"
 #include "ModelContext.h"
 #include "NewFolderSheet.h"
+#include "StoreChangeFollower.h"
 #include "StoreError.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
@@ -73,13 +74,10 @@ FavoritesView::FavoritesView(ModelContext& modelContext, Options options, QWidge
 
     // The columns follow the store; a burst of changes (a folder deleted with
     // its favorites, a reset) is read once, after the change is complete.
-    m_reloadTimer.setSingleShot(true);
-    m_reloadTimer.setInterval(0);
-    connect(&m_reloadTimer, &QTimer::timeout, this, &FavoritesView::reload);
-    connect(&m_modelContext, &ModelContext::recordInserted, this, &FavoritesView::storeChanged);
-    connect(&m_modelContext, &ModelContext::recordChanged, this, &FavoritesView::storeChanged);
-    connect(&m_modelContext, &ModelContext::recordRemoved, this, &FavoritesView::storeChanged);
-    connect(&m_modelContext, &ModelContext::allRecordsRemoved, this, &FavoritesView::kindChanged);
+    m_storeChanges = new StoreChangeFollower(
+        m_modelContext,
+        [this](RecordKind kind, const PersistentRecord* record) { return matters(kind, record); }, this);
+    connect(m_storeChanges, &StoreChangeFollower::changed, this, &FavoritesView::reload);
     reload();
 }
 
@@ -160,23 +158,17 @@ void FavoritesView::appear() {
 
 // --- Following the store --------------------------------------------------------------------
 
-void FavoritesView::storeChanged(PersistentRecord* record) {
-    if (record->kind() != RecordKind::App) {
-        m_reloadTimer.start();
-        return;
-    }
+bool FavoritesView::matters(RecordKind kind, const PersistentRecord* record) const {
+    if (kind != RecordKind::App || !record)
+        return true;
     // An app matters when a favorite of the shown folder names it (it may
     // have arrived or gone); changes of shown apps reach their rows directly.
-    if (m_appsList && m_appsList->favoriteAppleIDs().contains(static_cast<AppModel*>(record)->appleID()))
-        m_reloadTimer.start();
-}
-
-void FavoritesView::kindChanged(RecordKind) {
-    m_reloadTimer.start();
+    return m_appsList &&
+           m_appsList->favoriteAppleIDs().contains(static_cast<const AppModel*>(record)->appleID());
 }
 
 void FavoritesView::reload() {
-    m_reloadTimer.stop();
+    m_storeChanges->settle();
     try {
         m_folders = m_modelContext.fetch<FavoriteFolder>(FetchDescriptor::sorted("sortOrder", true));
     } catch (const StoreError&) {

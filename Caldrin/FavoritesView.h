@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QSharedPointer>
 #include <QSplitter>
-#include <QTimer>
 
 #include <memory>
 
@@ -26,6 +25,7 @@ class QListWidget;
 class QStackedWidget;
 class QToolButton;
 enum class RecordKind;
+class StoreChangeFollower;
 
 // The "Favorites" tab: the folders with their app counts on the left, the apps
 // of the selected folder in the middle, the selected app's details on the
@@ -77,8 +77,7 @@ protected:
 private:
     QWidget* buildSidebar();
     void appear();
-    void storeChanged(PersistentRecord* record);
-    void kindChanged(RecordKind kind);
+    bool matters(RecordKind kind, const PersistentRecord* record) const;
     void reload();
     void fillFolderList();
     void showFolder();
@@ -95,7 +94,7 @@ private:
     QSharedPointer<AppModel> m_selectedApp;
     // The folder the selected app was chosen in.
     QSharedPointer<FavoriteFolder> m_selectedAppFolder;
-    QTimer m_reloadTimer;
+    StoreChangeFollower* m_storeChanges = nullptr;
 
     QListWidget* m_folderList = nullptr;
     QToolButton* m_newFolderButton = nullptr;

@@ -3,6 +3,7 @@
 #include "ButtonStyles.h"
 #include "FavoriteFolder.h"
 #include "ModelContext.h"
+#include "StoreChangeFollower.h"
 #include "StoreError.h"
 #include "SystemColors.h"
 #include "TextStyles.h"
@@ -68,27 +69,16 @@ NewFolderSheet::NewFolderSheet(ModelContext& modelContext, CreateCallback onCrea
     layout->addStretch();
 
     // The names follow the store, reloaded once the change that prompted it is over.
-    m_reloadTimer.setSingleShot(true);
-    m_reloadTimer.setInterval(0);
-    connect(&m_reloadTimer, &QTimer::timeout, this, &NewFolderSheet::reloadNames);
-    connect(&modelContext, &ModelContext::recordInserted, this, &NewFolderSheet::recordChanged);
-    connect(&modelContext, &ModelContext::recordChanged, this, &NewFolderSheet::recordChanged);
-    connect(&modelContext, &ModelContext::recordRemoved, this, &NewFolderSheet::recordChanged);
-    connect(&modelContext, &ModelContext::allRecordsRemoved, this, [this](RecordKind kind) {
-        if (kind == RecordKind::Folder)
-            m_reloadTimer.start();
-    });
+    auto* follower = new StoreChangeFollower(
+        modelContext, [](RecordKind kind, const PersistentRecord*) { return kind == RecordKind::Folder; },
+        this);
+    connect(follower, &StoreChangeFollower::changed, this, &NewFolderSheet::reloadNames);
 
     connect(m_nameField, &QLineEdit::textChanged, this, &NewFolderSheet::validate);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_createButton, &QPushButton::clicked, this, &NewFolderSheet::create);
     reloadNames();
     m_nameField->setFocus();
-}
-
-void NewFolderSheet::recordChanged(PersistentRecord* record) {
-    if (record->kind() == RecordKind::Folder)
-        m_reloadTimer.start();
 }
 
 void NewFolderSheet::reloadNames() {

@@ -2,12 +2,10 @@
 
 #include <QDialog>
 #include <QSet>
-#include <QTimer>
 
 #include <functional>
 
 class ModelContext;
-class PersistentRecord;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -36,14 +34,12 @@ public:
 
 private:
     void reloadNames();
-    void recordChanged(PersistentRecord* record);
     void validate();
     void create();
 
     ModelContext& m_modelContext;
     CreateCallback m_onCreate;
     QSet<QString> m_takenNames;
-    QTimer m_reloadTimer;
     QLineEdit* m_nameField;
     QLabel* m_takenNotice;
     QPushButton* m_createButton;
