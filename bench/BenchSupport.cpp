@@ -3,6 +3,7 @@
 #include "AppCollectorService.h"
 #include "AppIndex.h"
 #include "AppModel.h"
+#include "Console.h"
 #include "ContentView.h"
 #include "DetailsFetchQueue.h"
 
@@ -45,6 +46,16 @@ void refuseNetwork() {
     qputenv("CALDRIN_STORE_ORIGIN", "http://127.0.0.1:9");
     QNetworkProxy::setApplicationProxy(
         QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), 9));
+}
+
+void quietTrails() {
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (Console::isConsoleCategory(context.category) ||
+            (context.category && qstrcmp(context.category, "caldrin.page") == 0))
+            return;
+        if (type >= QtWarningMsg)
+            std::fprintf(stderr, "%s\n", qPrintable(message));
+    });
 }
 
 void reachOnlyLocalHost() {

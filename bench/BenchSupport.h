@@ -114,6 +114,10 @@ void refuseNetwork();
 // a port where nothing listens.
 void reachOnlyLocalHost();
 
+// After the QApplication: the program's console trail and the scraped pages'
+// console lines stay off standard error, which keeps warnings and errors only.
+void quietTrails();
+
 // Shows the window and waits for its list index and for the first run of its
 // collector, which it starts after its first paint; then drops the incomplete
 // apps the start-up check queued, which are not measured. Null, with a line on

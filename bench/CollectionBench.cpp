@@ -47,11 +47,6 @@ double processCpuMs() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
 }
 
-void quietHandler(QtMsgType, const QMessageLogContext& context, const QString& message) {
-    if (!Console::isConsoleCategory(context.category))
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
-
 QCoro::Task<> run(AppCollectorService& collector, QEventLoop& loop) {
     QCoro::Task<> collecting = collector.fetchNewApps();
     co_await collecting;
@@ -66,7 +61,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: bench_collection <store file>\n");
         return 2;
     }
-    qInstallMessageHandler(quietHandler);
+    BenchSupport::quietTrails();
     auto container = ModelContainer::open(QString::fromLocal8Bit(argv[1]));
     ModelContext& context = container->mainContext();
     SqliteDatabase& database = container->database();

@@ -31,8 +31,6 @@ namespace {
 
 using BenchSupport::figure;
 
-void quietHandler(QtMsgType, const QMessageLogContext&, const QString&) {}
-
 // One export of the unfiltered list; false when it did not write the file.
 bool exportOnce(ExportController& controller, const QString& path, ExportFormat format, const char* name) {
     StallProbe probe;
@@ -102,7 +100,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: bench_export <path/to/caldrin.sqlite>\n");
         return 2;
     }
-    qInstallMessageHandler(quietHandler);
+    BenchSupport::quietTrails();
     try {
         return run(QString::fromLocal8Bit(argv[1]));
     } catch (const StoreError& error) {

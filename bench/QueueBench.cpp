@@ -40,14 +40,6 @@ namespace {
 
 constexpr int kApps = 20;
 
-void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (Console::isConsoleCategory(context.category) ||
-        (context.category && qstrcmp(context.category, "caldrin.page") == 0))
-        return;
-    if (type >= QtWarningMsg)
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-}
-
 QString appleID(int i) {
     return QStringLiteral("benchq%1").arg(i);
 }
@@ -164,7 +156,7 @@ int run(const QString& path) {
 
 int main(int argc, char* argv[]) {
     BenchApplication application(argc, argv);
-    qInstallMessageHandler(quietHandler);
+    BenchSupport::quietTrails();
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench_queue <path/to/caldrin.sqlite>\n");
         return 2;

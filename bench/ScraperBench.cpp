@@ -74,20 +74,11 @@ void measure(const char* name, int rounds, const std::function<bool()>& work) {
            times[std::min<qsizetype>(times.size() - 1, times.size() * 95 / 100)]);
 }
 
-// The trail of the scrapes would drown the figures.
-void quiet(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (context.category && (std::strcmp(context.category, "caldrin.console") == 0 ||
-                             std::strcmp(context.category, "caldrin.page") == 0))
-        return;
-    if (type >= QtWarningMsg)
-        std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, message).toUtf8().constData());
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
     BenchApplication application(argc, argv);
-    qInstallMessageHandler(quiet);
+    BenchSupport::quietTrails();
 
     FakeStore store;
     if (!store.listen())
